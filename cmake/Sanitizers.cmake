@@ -1,0 +1,7 @@
+# NORBATIKA_SANITIZE=ON builds everything with AddressSanitizer and UndefinedBehaviorSanitizer.
+option(NORBATIKA_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(NORBATIKA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
