@@ -1,0 +1,183 @@
+// Level set-up: the table, the serve, the wall, the palette and each level's music.
+#include "embedded_assets.h"
+#include "stage.h"
+
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+Uint32 bitsOf(float value)
+{
+    Uint32 bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+struct Row {
+    int level;
+    int32_t size;
+    Uint32 speedBits;
+    int32_t paddleW;
+    int32_t paddleX;
+    int32_t ballX;
+};
+
+constexpr Row table[] = {
+    {1, 16, 0x41000000, 155, 233, 302}, {2, 14, 0x41166666, 153, 234, 303},
+    {3, 12, 0x412CCCCD, 152, 234, 304}, {4, 10, 0x41433333, 150, 235, 305},
+    {5, 8, 0x4159999A, 149, 236, 306},  {6, 6, 0x41700000, 148, 236, 307},
+    {7, 4, 0x41833333, 146, 237, 308},
+};
+
+const unsigned char* const trackOf[] = {asset_1_ogg, asset_2_ogg, asset_3_ogg, asset_4_ogg,
+                                        asset_5_ogg, asset_6_ogg, asset_7_ogg};
+
+using LevelStart = Stage;
+
+TEST_F(LevelStart, EveryLevelTakesItsRowAndServes)
+{
+    for (const Row& row : table) {
+        SCOPED_TRACE(row.level);
+        game.level = row.level;
+        ball.rect.x = 11;
+        ball.rect.y = 22;
+        ball.vx = 3.0F;
+        startLevel(grid, game, player, ball);
+        EXPECT_EQ(ball.size, row.size);
+        EXPECT_EQ(bitsOf(ball.speed), row.speedBits);
+        EXPECT_EQ(player.paddle.w, row.paddleW);
+        EXPECT_EQ(player.paddle.x, row.paddleX);
+        EXPECT_EQ(ball.rect.x, row.ballX);
+        EXPECT_EQ(ball.rect.y, 628);
+        EXPECT_EQ(ball.vx, 0.0F);
+        EXPECT_EQ(ball.vy, ball.speed * 0.5F);  // exactly half of the level's float
+        // The rectangle keeps its size whatever the level's ball size.
+        EXPECT_EQ(ball.rect.w, 16);
+        EXPECT_EQ(ball.rect.h, 16);
+        EXPECT_TRUE(game.running);
+    }
+}
+
+TEST_F(LevelStart, RestoresTheWholeWallAndKeepsTheRunsTallies)
+{
+    game.level = 3;
+    player.score = 4200;
+    player.combo = 6;
+    player.lives = 2;
+    game.lastBounceAngle = 0.75;
+    ball.lastWallVx = -2.5F;
+    ball.lastPaddleVy = -7.25F;
+    std::memset(grid.alive, 0, sizeof grid.alive);
+    grid.alive[17] = 1;
+    startLevel(grid, game, player, ball);
+    for (int i = 0; i < 35; ++i) {
+        EXPECT_EQ(grid.alive[i], 1) << "block " << i;
+    }
+    EXPECT_EQ(player.score, 4200);
+    EXPECT_EQ(player.combo, 6);
+    EXPECT_EQ(player.lives, 2);
+    EXPECT_EQ(game.lastBounceAngle, 0.75);
+    EXPECT_EQ(ball.lastWallVx, -2.5F);
+    EXPECT_EQ(ball.lastPaddleVy, -7.25F);
+    EXPECT_EQ(grid.cell.w, 72);
+    EXPECT_EQ(grid.cell.h, 22);
+    EXPECT_EQ(player.paddle.y, 676);
+    EXPECT_EQ(player.paddle.h, 12);
+}
+
+TEST_F(LevelStart, PaletteIsBytesAndRepeatsWithinOneSecond)
+{
+    // Retry across a second boundary so both starts read the same clock second.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::time_t before = std::time(nullptr);
+        startLevel(grid, game, player, ball);
+        int32_t first[6][3];
+        std::memcpy(first, game.palette, sizeof first);
+        game.level = 2;
+        startLevel(grid, game, player, ball);
+        if (std::time(nullptr) != before) {
+            game.level = 1;
+            continue;
+        }
+        EXPECT_EQ(std::memcmp(first, game.palette, sizeof first), 0);
+        for (const auto& colour : game.palette) {
+            for (int32_t component : colour) {
+                EXPECT_GE(component, 0);
+                EXPECT_LE(component, 255);
+            }
+        }
+        return;
+    }
+    FAIL() << "the clock kept changing seconds";
+}
+
+TEST_F(LevelStart, FirstLevelLoadsItsTrackWithoutHaltingAnything)
+{
+    startLevel(grid, game, player, ball);
+    const std::vector<std::string> expected = {"SDL_RWFromConstMem", "Mix_LoadMUS_RW",
+                                               "Mix_PlayMusic"};
+    EXPECT_EQ(seam::log().calls, expected);
+    ASSERT_EQ(seam::log().musicBytes.size(), 1U);
+    EXPECT_EQ(seam::log().musicBytes[0], asset_1_ogg);
+    EXPECT_EQ(seam::log().playLoops, std::vector<int>{-1});
+    EXPECT_NE(game.music, nullptr);
+    EXPECT_EQ(Mix_PlayingMusic(), 1);
+}
+
+TEST_F(LevelStart, EachLaterLevelReleasesThePreviousTrackBeforeLoadingItsOwn)
+{
+    startLevel(grid, game, player, ball);
+    for (int level = 2; level <= 7; ++level) {
+        SCOPED_TRACE(level);
+        seam::reset();
+        game.level = level;
+        startLevel(grid, game, player, ball);
+        const std::vector<std::string> expected = {"Mix_HaltMusic", "Mix_FreeMusic",
+                                                   "SDL_RWFromConstMem", "Mix_LoadMUS_RW",
+                                                   "Mix_PlayMusic"};
+        EXPECT_EQ(seam::log().calls, expected);
+        ASSERT_EQ(seam::log().musicBytes.size(), 1U);
+        EXPECT_EQ(seam::log().musicBytes[0], trackOf[level - 1]);
+        EXPECT_EQ(seam::log().playLoops, std::vector<int>{-1});
+        EXPECT_EQ(Mix_PlayingMusic(), 1);
+    }
+}
+
+TEST_F(LevelStart, MusicThatWillNotStartIsReportedAndTheLevelIsStillSetUp)
+{
+    game.level = 4;
+    seam::settings().failMusicLoadAt = 1;
+    std::memset(grid.alive, 0, sizeof grid.alive);
+    testing::internal::CaptureStdout();
+    startLevel(grid, game, player, ball);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "OGGファイルのエラー：music load refused by the test\n");
+    EXPECT_FALSE(game.running);
+    EXPECT_EQ(game.music, nullptr);
+    EXPECT_EQ(grid.alive[0] + grid.alive[34], 2);
+    EXPECT_EQ(ball.size, 10);
+    EXPECT_EQ(player.paddle.w, 150);
+    EXPECT_EQ(player.paddle.x, 235);
+    EXPECT_EQ(ball.rect.x, 305);
+    EXPECT_EQ(ball.rect.y, 628);
+}
+
+TEST_F(LevelStart, ALevelBeyondTheTableKeepsTheRowAndFailsToPlay)
+{
+    game.level = 7;
+    startLevel(grid, game, player, ball);
+    seam::reset();
+    game.level = 8;
+    testing::internal::CaptureStdout();
+    startLevel(grid, game, player, ball);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.rfind("OGGファイルのエラー：", 0), 0U) << out;
+    EXPECT_FALSE(game.running);
+    EXPECT_EQ(seam::count("SDL_RWFromConstMem"), 0);
+    EXPECT_EQ(ball.size, 4);
+    EXPECT_EQ(player.paddle.w, 146);
+    EXPECT_EQ(ball.rect.x, 308);
+}
+
+}  // namespace
