@@ -19,6 +19,14 @@ const Calls shutDown = {"TTF_CloseFont", "SDL_DestroyRenderer", "SDL_DestroyWind
 const Calls releases = {"TTF_CloseFont", "SDL_DestroyRenderer", "SDL_DestroyWindow",
                         "SDL_Quit",      "Mix_CloseAudio",      "TTF_Quit"};
 
+// One line: the fixed text, then the mixer's error text.
+bool isMusicError(const std::string& output)
+{
+    const std::string prefix = "OGGファイルのエラー：";
+    return output.size() > prefix.size() + 1 && output.rfind(prefix, 0) == 0 &&
+           output.find('\n') == output.size() - 1;
+}
+
 struct Outcome {
     int status;
     std::string output;
@@ -28,14 +36,30 @@ class Run : public ::testing::Test {
   protected:
     void SetUp() override
     {
+        fresh();
+    }
+
+    // A run that should have ended long ago is stopped, and fails the test.
+    static void fresh()
+    {
         seam::reset();
         seam::settings().skipDelay = true;
         seam::settings().captureFrames = true;
+        seam::settings().onIteration = [](int n) {
+            if (n == 5000) {
+                ADD_FAILURE() << "the run did not end";
+                seam::keys()[SDL_SCANCODE_Q] = 1;
+            }
+        };
     }
 
     void TearDown() override
     {
         seam::reset();
+        // The font failure leaves the font engine up, as the game does; start the next clean.
+        while (TTF_WasInit() > 0) {
+            TTF_Quit();
+        }
     }
 
     static Outcome run()
@@ -122,7 +146,8 @@ TEST_F(Run, AFontThatWillNotOpenReleasesEverythingButTheFontEngine)
     EXPECT_EQ(seam::log().frames, 0);
 
     // A font engine that failed to start shows up the same way.
-    seam::reset();
+    TearDown();
+    fresh();
     seam::settings().failTtfInit = true;
     out = run();
     EXPECT_EQ(out.status, -1);
@@ -184,9 +209,7 @@ TEST_F(Run, ArrowKeysMoveThePaddleNinePixelsPerIterationAndCancelOut)
     run();
     EXPECT_EQ(paddleX(), 233 + 3 * 9);
 
-    seam::reset();
-    seam::settings().skipDelay = true;
-    seam::settings().captureFrames = true;
+    fresh();
     seam::keys()[SDL_SCANCODE_LEFT] = 1;
     seam::keys()[SDL_SCANCODE_RIGHT] = 1;
     pressAt(4, SDL_SCANCODE_Q);
@@ -215,7 +238,7 @@ TEST_F(Run, FirstLevelMusicThatWillNotStartEndsTheRunWithoutAFrameAndFails)
     seam::settings().failMusicLoadAt = 1;
     const Outcome out = run();
     EXPECT_EQ(out.status, -1);
-    EXPECT_EQ(out.output, "OGGファイルのエラー：music load refused by the test\n");
+    EXPECT_TRUE(isMusicError(out.output)) << out.output;
     EXPECT_EQ(seam::log().frames, 0);
     const Calls expectedEnd = {"TTF_CloseFont", "SDL_DestroyRenderer", "SDL_DestroyWindow",
                                "SDL_Quit",      "Mix_FreeMusic(null)", "Mix_CloseAudio",
@@ -232,7 +255,7 @@ TEST_F(Run, LaterLevelMusicThatWillNotStartEndsTheRunAfterOneMoreFrameAndFails)
     seam::settings().failMusicLoadAt = 2;
     const Outcome out = run();
     EXPECT_EQ(out.status, -1);
-    EXPECT_EQ(out.output, "OGGファイルのエラー：music load refused by the test\n");
+    EXPECT_TRUE(isMusicError(out.output)) << out.output;
     EXPECT_EQ(seam::log().frames, 1);
     EXPECT_EQ(seam::count("Mix_FreeMusic"), 1);  // level 1's, on the change
     EXPECT_EQ(seam::count("Mix_FreeMusic(null)"), 1);

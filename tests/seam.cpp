@@ -37,6 +37,9 @@ Uint8* keys()
 
 void reset()
 {
+    // The game's own tests always run headless.
+    SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
+    SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
     currentSettings = Settings();
     currentLog = Log();
     std::memset(keyState, 0, sizeof keyState);

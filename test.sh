@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds the test suite twice (optimised, and debug with
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test through CTest.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/ensure-packages.sh g++ make cmake libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev \
+    googletest libgtest-dev libgmock-dev libbenchmark-dev python3-fonttools python3-numpy \
+    vorbis-tools sox xvfb xauth xdotool x11-utils imagemagick valgrind clang-format clang-tidy
+
+for preset in tests debug; do
+    echo "== $preset build"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    echo "== $preset tests"
+    ctest --preset "$preset"
+done
