@@ -94,7 +94,8 @@ class Run : public ::testing::Test {
     {
         const auto& frame = seam::log().lastFrame;
         for (int x = 0; x < 620; ++x) {
-            if ((frame.at(static_cast<std::size_t>(682 * 620 + x)) & 0xFFFFFFU) == 0xFFFFFFU) {
+            if ((frame.at(std::size_t{682} * 620 + static_cast<std::size_t>(x)) & 0xFFFFFFU) ==
+                0xFFFFFFU) {
                 return x;
             }
         }
