@@ -1,5 +1,6 @@
 // Whole games driven through the rules alone: an autopilot that wins, and a player who never
 // touches the keys.
+#include "autopilot.h"
 #include "stage.h"
 
 #include <cstdio>
@@ -13,56 +14,17 @@ class WholeGame : public Stage {
         Stage::SetUp();
         startLevel(grid, game, player, ball);
     }
-
-    // Where the ball's left edge will be when it comes down to the paddle, following the same
-    // truncating steps and bouncing off the side walls.
-    int landingX() const
-    {
-        int x = ball.rect.x;
-        int y = ball.rect.y;
-        float vx = ball.vx;
-        for (int step = 0; step < 2000 && y + ball.rect.h <= player.paddle.y; ++step) {
-            if (x <= 0 || x + ball.size >= game.width) {
-                vx = -vx;
-            }
-            x = static_cast<int>(static_cast<float>(x) + vx);
-            y = static_cast<int>(static_cast<float>(y) + ball.vy);
-        }
-        return x;
-    }
-
-    // The keys a player would hold this frame: toward the landing point, offset so that the
-    // bounce angle varies from one bounce to the next.
-    void steer(int bounces)
-    {
-        static constexpr int aims[] = {-40, 25, -10, 50, 5, -60, 30, -25, 60, -5};
-        int target = ball.rect.x + ball.size / 2;
-        if (ball.vy > 0.0F) {
-            target = landingX() + ball.size / 2 + aims[bounces % 10];
-        }
-        const int centre = player.paddle.x + player.paddle.w / 2;
-        if (target < centre - 4) {
-            player.paddle.x -= game.paddleSpeed;
-        } else if (target > centre + 4) {
-            player.paddle.x += game.paddleSpeed;
-        }
-    }
 };
 
 TEST_F(WholeGame, AnAutopilotClearsAllSevenWallsAndWins)
 {
     int frames = 0;
-    int bounces = 0;
-    float lastVy = ball.vy;
+    Autopilot pilot;
     while (!game.gameOver && frames < 200000) {
         updateGame(game, player, ball, grid);
         ++frames;
-        if (lastVy > 0.0F && ball.vy < 0.0F && ball.rect.y > 500) {
-            ++bounces;
-        }
-        lastVy = ball.vy;
         if (!game.gameOver) {
-            steer(bounces);
+            pilot.steer(game, player, ball);
         }
     }
     ASSERT_TRUE(game.gameOver) << "still on level " << game.level << " after " << frames;
