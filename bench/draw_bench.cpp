@@ -1,0 +1,107 @@
+// The cost of drawing one frame on SDL's software renderer (the dummy video driver), without the
+// pacing wait: the frame's start is put a second in the past before every call.
+#include "embedded_assets.h"
+#include "game.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// The game's window, renderer and font, opened once for every benchmark.
+struct Screen {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    TTF_Font* font = nullptr;
+};
+
+Screen screen;
+
+bool openScreen()
+{
+    SDL_setenv("SDL_VIDEODRIVER", "dummy", 0);
+    if (SDL_Init(SDL_INIT_VIDEO) < 0 ||
+        SDL_CreateWindowAndRenderer(620, 720, 0, &screen.window, &screen.renderer) < 0) {
+        return false;
+    }
+    TTF_Init();
+    screen.font = TTF_OpenFontRW(
+        SDL_RWFromConstMem(asset_norbatika_ttf, static_cast<int>(asset_norbatika_ttf_size)), 1, 16);
+    return screen.font != nullptr;
+}
+
+void closeScreen()
+{
+    TTF_CloseFont(screen.font);
+    SDL_DestroyRenderer(screen.renderer);
+    SDL_DestroyWindow(screen.window);
+    SDL_Quit();
+    TTF_Quit();
+}
+
+// standing: blocks left in the wall; gameOver: whether the end text is drawn too.
+void drawOneFrame(benchmark::State& state, int32_t standing, bool gameOver)
+{
+    Game game;
+    Player player;
+    Ball ball;
+    BlockGrid grid(game);
+    game.renderer = screen.renderer;
+    game.font = screen.font;
+    game.gameOver = gameOver;
+    for (int32_t i = 0; i < 6; ++i) {
+        game.palette[i][0] = 40 * i;
+        game.palette[i][1] = 255 - 40 * i;
+        game.palette[i][2] = 128;
+    }
+    for (int32_t i = 0; i < standing; ++i) {
+        grid.alive[i] = 1;
+    }
+    player.score = 12300;
+    for (auto _ : state) {
+        game.frameStart = static_cast<int32_t>(SDL_GetTicks() - 1000);
+        drawFrame(game, player, ball, grid);
+    }
+    if (game.frameTime < 1000) {
+        state.SkipWithError("drawFrame would have waited");
+    }
+}
+
+void fullWall(benchmark::State& state)
+{
+    drawOneFrame(state, BlockGrid::blockCount, false);
+}
+BENCHMARK(fullWall);
+
+void emptyWall(benchmark::State& state)
+{
+    drawOneFrame(state, 0, false);
+}
+BENCHMARK(emptyWall);
+
+void gameOverText(benchmark::State& state)
+{
+    drawOneFrame(state, 12, true);
+}
+BENCHMARK(gameOverText);
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    if (!openScreen()) {
+        SDL_Log("cannot open the software renderer: %s", SDL_GetError());
+        return 1;
+    }
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(screen.renderer, &info) == 0) {
+        benchmark::AddCustomContext("renderer", info.name);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    closeScreen();
+    return 0;
+}
