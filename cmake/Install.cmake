@@ -34,7 +34,7 @@ Categories=Game;ArcadeGame;
   set(CPACK_PACKAGE_VENDOR "norbatika")
   set(CPACK_PACKAGE_CONTACT "norbatika developers <norbatika@localhost>")
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ノルバティカ, an arcade block-breaking game")
-  set(CPACK_PACKAGE_DESCRIPTION "Steer the paddle with the arrow keys, keep the ball in play \
+  set(CPACK_PACKAGE_DESCRIPTION "Steer the paddle with the arrow keys, keep the ball in play\n\
 and knock out the wall of 35 blocks on each of seven levels. Q quits.")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_STRIP_FILES ON)
