@@ -176,8 +176,10 @@ def main():
         f"{game['key_switches']} key changes; its wall went from {game['blocks_first']} "
         f"blocks down to {game['blocks_min']} ({game['walls']} wall(s) seen).")
     asset_list = ", ".join(f"{name} {size}" for name, size in assets.items())
-    out(f"- Embedded assets ({args.assets}): {asset_list} bytes, "
-        f"{assets_kb:.0f} kB in all.")
+    committed = os.path.realpath(os.path.join(os.path.dirname(__file__), "..", "ass"))
+    origin = ("the committed ass/" if os.path.realpath(args.assets) == committed
+              else f"{args.assets}, local stand-ins, not the committed ass/")
+    out(f"- Embedded assets ({origin}): {asset_list} bytes, {assets_kb:.0f} kB in all.")
     out(f"- Exit status: bare {bare['exit']}, game {game['exit']} (both ended by SIGTERM, "
         "which SDL turns into a quit event).")
     out("")
@@ -218,6 +220,13 @@ def main():
                     "audio": "SDL audio (the mixer)", "other": "other"}
     for kind, label in thread_names.items():
         out(f"| {label} | {bare['threads'][kind]:.2f} | {game['threads'][kind]:.2f} |")
+    extra = {kind: (game["threads"][kind] - bare["threads"][kind]) * 1000 / game["frames"]
+             for kind in thread_names}
+    out("")
+    out(f"Per frame the game spends {game['cpu_per_frame'] - bare['cpu_per_frame']:+.3f} ms of "
+        "CPU more than the bare program; by thread, roughly: "
+        + ", ".join(f"{thread_names[kind]} {value:+.3f} ms" for kind, value in extra.items())
+        + ".")
     samples = {name: ", ".join(f"{v:.0f}" for v in fig["first_frame_samples"])
                for name, fig in (("bare", bare), ("game", game))}
     out("")
