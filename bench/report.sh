@@ -16,10 +16,13 @@ scripts/ensure-packages.sh g++ make cmake libsdl2-dev libsdl2-mixer-dev libsdl2-
     imagemagick python3-matplotlib
 
 echo "== build ($build, assets from $assets)"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
-    -DNORBATIKA_ASSET_DIR="$assets" >/dev/null
-nice -n 10 cmake --build "$build" -j 2 --target norbatika bare present_probe update_bench \
-    draw_bench >/dev/null
+mkdir -p "$build"
+{
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
+        -DNORBATIKA_ASSET_DIR="$assets" &&
+        nice -n 10 cmake --build "$build" -j 2 --target norbatika bare present_probe \
+            update_bench draw_bench
+} >"$build/report-build.log" 2>&1 || { tail -n 30 "$build/report-build.log"; exit 1; }
 
 load=$(uptime)
 echo "== load: $load"
