@@ -1,0 +1,259 @@
+#!/usr/bin/env python3
+"""A small chiptune synthesizer for the game's music: reads a score (tools/music/scores/N.score)
+and writes a seamless stereo loop at 48000 Hz as 16-bit WAV.
+
+Score format (one directive per line; a line starting with "#" is a comment):
+  tempo 116                         beats per minute; a bar is 4 beats = 16 steps
+  voice NAME WAVE key=value ...     WAVE: pulse or triangle; keys: duty (pulse width, or a
+                                    list per bar like 0.25/0.125), pan (-1..1), gain, vibrato
+                                    (depth in semitones), octave (shift), decay (seconds)
+  drums key=value ...               gain, pan spread
+  section NAME                      starts a section; its lines follow
+    chords C Am F G7 ...            one chord per bar ("C/G" splits a bar in halves)
+    NAME: E5:4 G5:2 -:2 | ...       notes of a voice: pitch:steps, "-" a rest, "|" a bar line
+    NAME: bass "R . 5 . R . 8 5"    or a pattern over the chords, one token per step group:
+                                    R root, 3 third, 5 fifth, 7 seventh, 8 octave, . hold, - rest
+    drums: K..hS..h K.h.S.hh | ...  16 steps a bar: K kick, S snare, h hat, o open hat, . rest
+  play A A B A                      the order of the sections; the piece loops to its start
+"""
+import re
+import sys
+import wave
+
+import numpy as np
+
+RATE = 48000
+NOTE = {"C": 0, "D": 2, "E": 4, "F": 5, "G": 7, "A": 9, "B": 11}
+CHORD = {"": (0, 4, 7, 11), "m": (0, 3, 7, 10), "7": (0, 4, 7, 10), "m7": (0, 3, 7, 10),
+         "maj7": (0, 4, 7, 11), "sus4": (0, 5, 7, 10), "dim": (0, 3, 6, 9), "5": (0, 7, 7, 12)}
+DEGREE = {"R": 0, "3": 1, "5": 2, "7": 3}
+
+
+def midi(name):
+    m = re.fullmatch(r"([A-G])([#b]?)(-?\d)", name)
+    if not m:
+        raise ValueError(f"bad pitch {name!r}")
+    shift = {"#": 1, "b": -1, "": 0}[m.group(2)]
+    return 12 * (int(m.group(3)) + 1) + NOTE[m.group(1)] + shift
+
+
+def chord_tones(name):
+    m = re.fullmatch(r"([A-G][#b]?)(maj7|m7|sus4|dim|m|7|5)?", name)
+    if not m:
+        raise ValueError(f"bad chord {name!r}")
+    root = midi(m.group(1) + "2")
+    return [root + i for i in CHORD[m.group(2) or ""]]
+
+
+class Score:
+    def __init__(self, text):
+        self.tempo = 120
+        self.voices = {}
+        self.drums = {"gain": 0.3}
+        self.sections = {}
+        self.order = []
+        current = None
+        for number, raw in enumerate(text.splitlines(), 1):
+            line = raw.strip()
+            if not line or line.startswith("#"):  # sharps are notes, so only whole lines
+                continue
+            try:
+                word, _, rest = line.partition(" ")
+                if word == "tempo":
+                    self.tempo = float(rest)
+                elif word == "voice":
+                    name, wave_kind, *options = rest.split()
+                    self.voices[name] = dict(wave=wave_kind, **options_of(options))
+                elif word == "drums" and current is None:
+                    self.drums.update(options_of(rest.split()))
+                elif word == "section":
+                    current = {"chords": [], "lines": {}}
+                    self.sections[rest.strip()] = current
+                elif word == "chords":
+                    current["chords"] += rest.split()
+                elif word == "play":
+                    self.order = rest.split()
+                elif word.endswith(":"):
+                    current["lines"].setdefault(word[:-1], []).append(rest.strip())
+                else:
+                    raise ValueError(f"unknown directive {word!r}")
+            except (ValueError, KeyError, TypeError) as error:
+                sys.exit(f"line {number}: {error}")
+
+
+def options_of(words):
+    options = {}
+    for word in words:
+        key, _, value = word.partition("=")
+        options[key] = value
+    return options
+
+
+def section_events(score, section, bars):
+    """Yields (voice, step, length, midi note) and ('drums', step, kind) within a section."""
+    chords = []
+    for name in section["chords"]:
+        halves = name.split("/")
+        chords.append([chord_tones(h) for h in halves])
+    for voice, lines in section["lines"].items():
+        text = " ".join(lines)
+        if voice == "drums":
+            steps = text.replace("|", "").replace(" ", "")
+            if len(steps) % 16:
+                raise ValueError(f"drum bars must be 16 steps ({len(steps)})")
+            for bar_start in range(0, bars * 16, len(steps)):
+                for i, kind in enumerate(steps):
+                    if kind != "." and bar_start + i < bars * 16:
+                        yield "drums", bar_start + i, kind
+            continue
+        m = re.fullmatch(r'(\w+) "([^"]*)"', text)
+        if m:  # a pattern over the chords
+            tokens = m.group(2).split()
+            octave = {"bass": 0, "arp": 2, "pad": 1}.get(m.group(1), 1)
+            per = 16 // len(tokens) if 16 % len(tokens) == 0 else None
+            if per is None:
+                raise ValueError("a pattern has 1, 2, 4, 8 or 16 tokens a bar")
+            for bar, halves in enumerate(chords):
+                for i, token in enumerate(tokens):
+                    step = bar * 16 + i * per
+                    tones = halves[0] if i * per < 8 or len(halves) == 1 else halves[1]
+                    if token in ".-":
+                        continue
+                    length = per
+                    j = i + 1
+                    while j < len(tokens) and tokens[j] == ".":
+                        length += per
+                        j += 1
+                    note = tones[0] + 12 if token == "8" else tones[DEGREE[token]]
+                    yield voice, step, length, note + 12 * octave
+            continue
+        step = 0
+        for bar_text in text.split("|"):
+            bar_steps = 0
+            for token in bar_text.split():
+                pitch, _, length = token.partition(":")
+                if not length.isdigit():
+                    raise ValueError(f"{voice}: a note is pitch:steps, found {token!r}")
+                length = int(length)
+                if pitch != "-":
+                    yield voice, step, length, midi(pitch)
+                step += length
+                bar_steps += length
+            if bar_text.strip() and bar_steps != 16:
+                raise ValueError(f"{voice}: a bar of {bar_steps} steps: {bar_text.strip()!r}")
+        if step != bars * 16:
+            raise ValueError(f"{voice}: {step} steps in a section of {bars} bars")
+
+
+def tone(wave_kind, freq, n, duty, vibrato, decay):
+    t = np.arange(n) / RATE
+    depth = vibrato * np.clip((t - 0.12) / 0.15, 0, 1)  # vibrato comes in on held notes
+    phase = np.cumsum(freq * 2 ** (depth * np.sin(2 * np.pi * 5.5 * t) / 12) / RATE)
+    frac = phase % 1.0
+    if wave_kind == "pulse":
+        signal = np.where(frac < duty, 1.0, -1.0)
+    else:
+        signal = 4 * np.abs(frac - 0.5) - 1
+        signal = np.round(signal * 8) / 8  # the coarse steps of a chip triangle
+    attack = np.clip(t / 0.004, 0, 1)
+    body = 0.55 + 0.45 * np.exp(-t / decay)
+    release = np.clip((n / RATE - t) / 0.02, 0, 1)
+    return signal * attack * body * release
+
+
+def drum(kind, rng):
+    if kind == "K":
+        n = int(0.18 * RATE)
+        t = np.arange(n) / RATE
+        freq = 45 + 110 * np.exp(-t / 0.03)
+        return np.sin(2 * np.pi * np.cumsum(freq) / RATE) * np.exp(-t / 0.06) * 1.1
+    if kind == "S":
+        n = int(0.16 * RATE)
+        t = np.arange(n) / RATE
+        noise = rng.uniform(-1, 1, n)
+        return (0.7 * noise * np.exp(-t / 0.05) +
+                0.4 * np.sin(2 * np.pi * 190 * t) * np.exp(-t / 0.03))
+    length = 0.16 if kind == "o" else 0.035
+    n = int(length * RATE)
+    t = np.arange(n) / RATE
+    noise = np.diff(rng.uniform(-1, 1, n + 1))  # a crude high-pass: hats are bright
+    return 0.35 * noise * np.exp(-t / (length / 3))
+
+
+def render(score):
+    step_seconds = 60.0 / score.tempo / 4
+    bars_of = {name: max(len(s["chords"]), 1) for name, s in score.sections.items()}
+    total_steps = sum(bars_of[name] * 16 for name in score.order)
+    length = int(round(total_steps * step_seconds * RATE))
+    tail = RATE  # room for notes and drums that ring past the loop's end
+    left = np.zeros(length + tail)
+    right = np.zeros(length + tail)
+    rng = np.random.default_rng(7)  # seeded: the same score gives the same audio
+
+    def place(signal, start, pan):
+        end = start + len(signal)
+        left[start:end] += signal * np.cos((pan + 1) * np.pi / 4)
+        right[start:end] += signal * np.sin((pan + 1) * np.pi / 4)
+
+    offset = 0
+    for name in score.order:
+        section = score.sections[name]
+        bars = bars_of[name]
+        for event in section_events(score, section, bars):
+            start = int(round((offset + event[1]) * step_seconds * RATE))
+            if event[0] == "drums":
+                kind = event[2]
+                spread = float(score.drums.get("spread", 0.2))
+                pan = {"K": 0.0, "S": -spread / 2, "h": spread, "o": spread}.get(kind, 0)
+                place(drum(kind, rng) * float(score.drums["gain"]), start, pan)
+                continue
+            voice_name, step, steps, note = event
+            voice = score.voices[voice_name]
+            note += 12 * int(voice.get("octave", 0))
+            duties = [float(d) for d in voice.get("duty", "0.5").split("/")]
+            duty = duties[(step // 16) % len(duties)]
+            n = int(round(steps * step_seconds * RATE))
+            freq = 440.0 * 2 ** ((note - 69) / 12)
+            signal = tone(voice["wave"], freq, n, duty, float(voice.get("vibrato", 0)),
+                          float(voice.get("decay", 0.3)))
+            place(signal * float(voice.get("gain", 0.3)), start, float(voice.get("pan", 0)))
+        offset += bars * 16
+    # What rings past the end of the loop sounds again at its start, so the seam is seamless.
+    left[:tail] += left[length:]
+    right[:tail] += right[length:]
+    mix = np.stack([left[:length], right[:length]], axis=1)
+    return soften(mix)
+
+
+def soften(mix, corner=6000.0, top=12000.0):
+    """Rolls the raw square waves' harshest overtones off above the corner frequency. Done on
+    the whole loop at once in the frequency domain, which treats the piece as circular, so the
+    filter itself wraps around the seam too."""
+    spectrum = np.fft.rfft(mix, axis=0)
+    freqs = np.fft.rfftfreq(len(mix), 1.0 / RATE)
+    gain = np.clip((top - freqs) / (top - corner), 0.0, 1.0) ** 2
+    return np.fft.irfft(spectrum * gain[:, None], n=len(mix), axis=0)
+
+
+def write_wav(path, audio, target_rms_db=-17.0, peak_db=-2.5):
+    rms = np.sqrt(np.mean(audio ** 2))
+    audio = audio * (10 ** (target_rms_db / 20) / rms)
+    limit = 10 ** (peak_db / 20)
+    # A soft knee above 80 % of the limit keeps the rare drum peaks under it.
+    knee = 0.8 * limit
+    over = np.abs(audio) > knee
+    audio[over] = np.sign(audio[over]) * (
+        knee + (limit - knee) * np.tanh((np.abs(audio[over]) - knee) / (limit - knee)))
+    pcm = np.round(audio * 32767).astype("<i2")
+    with wave.open(path, "wb") as out:
+        out.setnchannels(2)
+        out.setsampwidth(2)
+        out.setframerate(RATE)
+        out.writeframes(pcm.tobytes())
+    return len(pcm) / RATE
+
+
+if __name__ == "__main__":
+    score = Score(open(sys.argv[1], encoding="utf-8").read())
+    seconds = write_wav(sys.argv[2], render(score))
+    print(f"{sys.argv[2]}: {seconds:.2f} s")
