@@ -43,7 +43,8 @@ class Font : public ::testing::Test {
 
     static Uint32 at(const SDL_Surface* surface, int x, int y)
     {
-        const auto* row = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
+        const auto* row = static_cast<const Uint8*>(surface->pixels) +
+                          static_cast<std::ptrdiff_t>(y) * surface->pitch;
         return reinterpret_cast<const Uint32*>(row)[x];
     }
 
