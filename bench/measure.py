@@ -9,10 +9,11 @@ driver that holds Left or Right through xdotool, steering the paddle under the b
 through the probe; the bare program gets the same driver, which, seeing no ball, swaps the held
 key every half second, so both see the same kind of key traffic.
 
-Then each program is started a few more times (--starts) for its time to the first frame alone.
+The pair is measured in several rounds (--rounds), taking turns at going first. Then each
+program is started a few more times (--starts) for its time to the first frame alone.
 
-Usage: measure.py --game BIN --bare BIN --probe LIB [--seconds S] [--starts N] [--shots DIR]
-                  --out FILE.json
+Usage: measure.py --game BIN --bare BIN --probe LIB [--seconds S] [--rounds R] [--starts N]
+                  [--shots DIR] --out FILE.json
 """
 import argparse
 import json
@@ -32,12 +33,13 @@ EYE_FORMAT = "<6i"  # frames, ball x, ball y, paddle x, paddle width, blocks dra
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
-def machine_busy():
-    """(busy, total) jiffies over all cores since boot."""
+def machine_jiffies():
+    """(busy, stolen by the host, total) jiffies over all cores since boot."""
     with open("/proc/stat") as stat:
-        fields = [int(v) for v in stat.readline().split()[1:]]
+        fields = [int(v) for v in stat.readline().split()[1:9]]
     idle = fields[3] + fields[4]
-    return sum(fields) - idle, sum(fields)
+    steal = fields[7]
+    return sum(fields) - idle - steal, steal, sum(fields)
 
 
 def process_cpu_seconds(pid):
@@ -174,7 +176,7 @@ def run_one(name, program, probe, seconds, display, xvfb_pid, work, play=True, s
     empty = tempfile.mkdtemp(dir=work)
 
     load_before = load_average()
-    busy_before = machine_busy()
+    jiffies_before = machine_jiffies()
     xvfb_before = process_cpu_seconds(xvfb_pid)
     exec_ns = time.monotonic_ns()
     child = subprocess.Popen([program], env=env, cwd=empty, stdout=subprocess.PIPE,
@@ -209,7 +211,7 @@ def run_one(name, program, probe, seconds, display, xvfb_pid, work, play=True, s
     stdout = child.stdout.read().decode(errors="replace")
     stderr = child.stderr.read().decode(errors="replace")
     wall = (time.monotonic_ns() - exec_ns) / 1e9
-    busy_after = machine_busy()
+    jiffies_after = machine_jiffies()
     load_after = load_average()
     xvfb_cpu = process_cpu_seconds(xvfb_pid) - xvfb_before
 
@@ -217,7 +219,9 @@ def run_one(name, program, probe, seconds, display, xvfb_pid, work, play=True, s
         sys.exit(f"{name}: the probe wrote nothing (exit {child.returncode}): {stdout}{stderr}")
     record = read_probe(probe_out)
     cores = os.cpu_count()
-    busy = (busy_after[0] - busy_before[0]) / max(1, busy_after[1] - busy_before[1])
+    total = max(1, jiffies_after[2] - jiffies_before[2])
+    busy = (jiffies_after[0] - jiffies_before[0]) / total
+    steal = (jiffies_after[1] - jiffies_before[1]) / total
     record.update({
         "name": name,
         "program": program,
@@ -232,6 +236,7 @@ def run_one(name, program, probe, seconds, display, xvfb_pid, work, play=True, s
         "maxrss_kb": usage.ru_maxrss,
         "xvfb_cpu_seconds": xvfb_cpu,
         "machine_busy_fraction": busy,
+        "machine_steal_fraction": steal,
         "cores": cores,
         "load_before": load_before,
         "load_after": load_after,
@@ -247,6 +252,7 @@ def main():
     parser.add_argument("--bare", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--seconds", type=float, default=30)
+    parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--starts", type=int, default=5)
     parser.add_argument("--shots", help="folder for a screenshot of each window at the end")
     parser.add_argument("--out", required=True)
@@ -266,12 +272,21 @@ def main():
             sys.exit("Xvfb did not start")
         probe = os.path.realpath(args.probe)
         programs = {"bare": os.path.realpath(args.bare), "game": os.path.realpath(args.game)}
+        # Colleagues' work comes and goes, so the pair is measured in several rounds, in turns
+        # (bare first, then game first, ...), and each round's ratio compares neighbours in time.
         runs = []
-        for name, program in programs.items():
-            print(f"measuring {name} for {args.seconds:g} s", flush=True)
-            shot = os.path.join(args.shots, f"{name}.png") if args.shots else None
-            runs.append(run_one(name, program, probe, args.seconds, display, xvfb.pid, work,
-                                shot=shot))
+        for round_index in range(args.rounds):
+            order = list(programs.items())
+            if round_index % 2 == 1:
+                order.reverse()
+            for name, program in order:
+                print(f"round {round_index + 1}: {name} for {args.seconds:g} s", flush=True)
+                shot = (os.path.join(args.shots, f"{name}-{round_index + 1}.png")
+                        if args.shots else None)
+                run = run_one(name, program, probe, args.seconds, display, xvfb.pid, work,
+                              shot=shot)
+                run["round"] = round_index + 1
+                runs.append(run)
         # Start-up alone, a few more times in turn, for a steadier time to the first frame.
         starts = {name: [] for name in programs}
         for _ in range(args.starts):
