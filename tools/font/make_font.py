@@ -171,7 +171,7 @@ def build(glyphs_path, output_path):
         usWinAscent=ASCENDER, usWinDescent=-DESCENDER,
         sxHeight=5 * PIXEL, sCapHeight=7 * PIXEL,
         fsSelection=0x40 | 0x80)  # regular, and use the typographic metrics
-    builder.setupPost(keepGlyphNames=False)
+    builder.setupPost(keepGlyphNames=False, isFixedPitch=1)  # every glyph is one em wide
     builder.setupMaxp()
     head = builder.font["head"]
     head.created = head.modified = TIMESTAMP
