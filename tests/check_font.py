@@ -2,10 +2,13 @@
 """Checks every property the game relies on in its embedded font, and that the font is the one
 its glyph source gives.
 
-Usage: check_font.py FONT.ttf GLYPHS.txt
+Usage: check_font.py properties FONT.ttf GLYPHS.txt
+       check_font.py regenerate FONT.ttf GLYPHS.txt
 """
 import os
+import subprocess
 import sys
+import tempfile
 
 from fontTools.ttLib import TTFont
 
@@ -29,13 +32,16 @@ def check(font_path, glyphs_path):
     if len(order) != 160 or order[0] != ".notdef":
         problems.append(f"{len(order)} glyphs, first {order[0]}")
 
-    cmap = font.getBestCmap()
-    mapped = {chr(cp) for cp in cmap}
     if len(GAME_CHARACTERS) != 76 or len(KATAKANA) != 83:
         problems.append("the expected character sets are miscounted")
-    if mapped != GAME_CHARACTERS | KATAKANA:
-        problems.append(f"cmap differs: missing {sorted(GAME_CHARACTERS | KATAKANA - mapped)},"
-                        f" extra {sorted(mapped - GAME_CHARACTERS - KATAKANA)}")
+    expected = GAME_CHARACTERS | KATAKANA
+    # Every subtable, since which one a renderer picks is its own affair.
+    for table in font["cmap"].tables:
+        mapped = {chr(cp) for cp in table.cmap}
+        if mapped != expected:
+            problems.append(f"cmap ({table.platformID}, {table.platEncID}) differs: missing"
+                            f" {sorted(expected - mapped)}, extra {sorted(mapped - expected)}")
+    cmap = font.getBestCmap()
 
     head, hhea, os2 = font["head"], font["hhea"], font["OS/2"]
     if head.unitsPerEm != 1024:
@@ -81,7 +87,8 @@ def check(font_path, glyphs_path):
     for cp, rows in source.items():
         name = ".notdef" if cp is None else cmap.get(cp)
         if name is None or cover(glyf[name], glyf) != rows:
-            problems.append(f"{name} does not match its grid in {os.path.basename(glyphs_path)}")
+            label = ".notdef" if cp is None else f"U+{cp:04X} {chr(cp)}"
+            problems.append(f"{label} does not match its grid in {os.path.basename(glyphs_path)}")
 
     size = os.path.getsize(font_path)
     if size >= 40 * 1024:
@@ -116,11 +123,34 @@ def cover(glyph, glyf):
     return ["".join(row) for row in grid]
 
 
+def regenerate(font_path, glyphs_path):
+    """Runs the generator twice, under different hash seeds so that no set or dict order can
+    slip into the file, and compares both results with the committed font byte for byte."""
+    problems = []
+    committed = open(font_path, "rb").read()
+    with tempfile.TemporaryDirectory() as folder:
+        built = []
+        for seed in ("1", "2"):
+            target = os.path.join(folder, f"seed{seed}.ttf")
+            subprocess.run([sys.executable, make_font.__file__, glyphs_path, target], check=True,
+                           stdout=subprocess.DEVNULL, env={**os.environ, "PYTHONHASHSEED": seed})
+            built.append(open(target, "rb").read())
+    if built[0] != built[1]:
+        problems.append("two runs of the generator give different bytes")
+    if built[0] != committed:
+        problems.append(f"{font_path} is not what its glyph source gives"
+                        " (run /usr/bin/python3 tools/font/make_font.py)")
+    return problems, len(committed)
+
+
 def main():
-    problems, size = check(sys.argv[1], sys.argv[2])
+    if len(sys.argv) != 4 or sys.argv[1] not in ("properties", "regenerate"):
+        sys.exit(__doc__)
+    run = check if sys.argv[1] == "properties" else regenerate
+    problems, size = run(sys.argv[2], sys.argv[3])
     for problem in problems:
         print("FAIL:", problem)
-    print(f"font: {size} bytes, {len(problems)} problems")
+    print(f"font {sys.argv[1]}: {size} bytes, {len(problems)} problems")
     return 1 if problems else 0
 
 
