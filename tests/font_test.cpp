@@ -51,31 +51,58 @@ class Font : public ::testing::Test {
     TTF_Font* font = nullptr;
 };
 
-// The 8 x 8 grids of the glyph source, by their header line's character.
-std::map<std::string, std::vector<std::string>> readGlyphSource()
+// One glyph of the glyph source: the text that draws it and its 8 x 8 grid.
+struct SourceGlyph {
+    std::string header;
+    std::string text;
+    std::vector<std::string> rows;
+};
+
+std::string utf8(unsigned long codePoint)
+{
+    std::string text;
+    if (codePoint < 0x80) {
+        text += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        text += static_cast<char>(0xC0 | (codePoint >> 6U));
+        text += static_cast<char>(0x80 | (codePoint & 0x3FU));
+    } else {
+        text += static_cast<char>(0xE0 | (codePoint >> 12U));
+        text += static_cast<char>(0x80 | ((codePoint >> 6U) & 0x3FU));
+        text += static_cast<char>(0x80 | (codePoint & 0x3FU));
+    }
+    return text;
+}
+
+// Every glyph of the source in file order. The notdef grid is drawn through U+0100, which the
+// font does not map.
+std::vector<SourceGlyph> readGlyphSource()
 {
     std::ifstream source(NORBATIKA_GLYPHS);
-    std::map<std::string, std::vector<std::string>> grids;
+    std::vector<SourceGlyph> glyphs;
     std::string line;
-    std::string current;
     while (std::getline(source, line)) {
-        if (line.rfind("U+", 0) == 0) {
-            current = line.substr(7);
-        } else if (!current.empty() && line.size() == 8 && line.find(' ') == std::string::npos) {
-            grids[current].push_back(line);
+        if (line == "notdef") {
+            glyphs.push_back({line, utf8(0x100), {}});
+        } else if (line.rfind("U+", 0) == 0) {
+            glyphs.push_back({line, utf8(std::stoul(line.substr(2, 4), nullptr, 16)), {}});
+        } else if (!glyphs.empty() && line.size() == 8 &&
+                   line.find_first_not_of("#.") == std::string::npos) {
+            glyphs.back().rows.push_back(line);
         }
     }
-    return grids;
+    return glyphs;
 }
 
 TEST_F(Font, HudLinesAreSixteenPixelsPerCharacterAndOneLineHigh)
 {
     EXPECT_EQ(TTF_FontHeight(font), 16);
+    EXPECT_EQ(TTF_FontLineSkip(font), 16);
     EXPECT_EQ(TTF_FontAscent(font), 14);
     EXPECT_EQ(TTF_FontDescent(font), -2);
     const std::map<std::string, int> widths = {
-        {"SCORE: 0", 128}, {"LIVES: 3", 128},  {"LEVEL: 1", 128},       {"YOU WIN", 112},
-        {"YOU LOSS", 128}, {"SCORE: 10", 144}, {"SCORE: 1234567", 224}, {"LIVES: -1", 144},
+        {"SCORE: 0", 128}, {"LIVES: 3", 128}, {"LEVEL: 1", 128},
+        {"YOU WIN", 112},  {"YOU LOSS", 128}, {"LIVES: -1", 144},
     };
     for (const auto& [text, width] : widths) {
         SCOPED_TRACE(text);
@@ -84,6 +111,29 @@ TEST_F(Font, HudLinesAreSixteenPixelsPerCharacterAndOneLineHigh)
         EXPECT_EQ(solid->w, width);
         EXPECT_EQ(solid->h, 16);
         SDL_FreeSurface(solid);
+    }
+}
+
+TEST_F(Font, OneMoreDigitWidensALineByExactlySixteenPixels)
+{
+    // One to ten digits, the last the widest value a 32-bit count can show.
+    const std::vector<int> values = {9,      99,      999,      9999,      99999,
+                                     999999, 9999999, 99999999, 999999999, 2147483647};
+    for (const char* prefix : {"SCORE: ", "LIVES: ", "LEVEL: "}) {
+        int previous = 0;
+        for (const int value : values) {
+            const std::string text = std::string(prefix) + std::to_string(value);
+            SCOPED_TRACE(text);
+            SDL_Surface* solid =
+                TTF_RenderUTF8_Solid(font, text.c_str(), SDL_Color{255, 255, 255, 0});
+            ASSERT_NE(solid, nullptr);
+            EXPECT_EQ(solid->w, 16 * static_cast<int>(text.size()));
+            if (previous != 0) {
+                EXPECT_EQ(solid->w - previous, 16);
+            }
+            previous = solid->w;
+            SDL_FreeSurface(solid);
+        }
     }
 }
 
@@ -103,24 +153,34 @@ TEST_F(Font, TextComesOutOpaqueWhiteOnTransparency)
     SDL_FreeSurface(surface);
 }
 
-TEST_F(Font, EachDesignPixelIsOneTwoByTwoBlock)
+// Every glyph at 16 points is its grid with each design pixel as one opaque 2 x 2 block and
+// nothing else: no seams, holes, smoothing or stray pixels.
+TEST_F(Font, EveryGlyphIsItsGridInTwoByTwoBlocks)
 {
-    const auto grids = readGlyphSource();
-    for (const char* glyph : {"A", "0", "g", "?", "ノ", "©"}) {
-        SCOPED_TRACE(glyph);
-        const auto found = grids.find(glyph);
-        ASSERT_NE(found, grids.end());
-        ASSERT_EQ(found->second.size(), 8U);
-        SDL_Surface* surface = render(glyph);
+    const auto glyphs = readGlyphSource();
+    ASSERT_EQ(glyphs.size(), 160U);
+    for (const auto& glyph : glyphs) {
+        SCOPED_TRACE(glyph.header);
+        ASSERT_EQ(glyph.rows.size(), 8U);
+        SDL_Surface* surface = render(glyph.text.c_str());
         ASSERT_NE(surface, nullptr);
-        ASSERT_EQ(surface->w, 16);
-        ASSERT_EQ(surface->h, 16);
+        if (surface->w != 16 || surface->h != 16) {
+            ADD_FAILURE() << "rendered " << surface->w << " x " << surface->h;
+            SDL_FreeSurface(surface);
+            continue;
+        }
+        std::string wrong;
         for (int y = 0; y < 16; ++y) {
             for (int x = 0; x < 16; ++x) {
-                const bool designed = found->second[y / 2][x / 2] == '#';
-                EXPECT_EQ(at(surface, x, y) == 0xFFFFFFFFU, designed) << x << ", " << y;
+                const Uint32 pixel = at(surface, x, y);
+                const bool designed = glyph.rows[y / 2][x / 2] == '#';
+                const bool right = designed ? pixel == 0xFFFFFFFFU : (pixel >> 24U) == 0U;
+                if (!right) {
+                    wrong += " (" + std::to_string(x) + ", " + std::to_string(y) + ")";
+                }
             }
         }
+        EXPECT_EQ(wrong, "") << "pixels that differ from the grid";
         SDL_FreeSurface(surface);
     }
 }
