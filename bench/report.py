@@ -305,29 +305,45 @@ def main():
     first_ratio = game["first_frame"] / bare["first_frame"]
     memory_limit = bare["rss_kb"] + assets_kb + MEMORY_ALLOWANCE_KB
 
-    def spread(values):
-        return f"{min(values):.3f} to {max(values):.3f}"
+    pooled_period = game["median"] / bare["median"]
+    pooled_cpu = game["cpu_per_frame"] / bare["cpu_per_frame"]
+
+    def period_ok(ratio):
+        return abs(ratio - 1) <= 0.02
+
+    def cpu_ok(ratio):
+        return ratio <= 1.25
+
+    # Met only when the median of the rounds and the pooled figure agree; borderline otherwise.
+    def verdict(ok, median, pooled_ratio):
+        votes = ok(median) + ok(pooled_ratio)
+        return ("yes", "borderline", "**no**")[2 - votes]
 
     targets = [
-        ("frame period median", f"{period_ratio:.4f}", spread(period_ratios),
-         "within 2 % (0.98 to 1.02)", abs(period_ratio - 1) <= 0.02),
-        ("CPU per frame", f"{cpu_ratio:.3f}", spread(cpu_ratios), "at most 1.25",
-         cpu_ratio <= 1.25),
-        ("time to first frame", f"{first_ratio:.3f}", "", "at most 1.5", first_ratio <= 1.5),
+        ("frame period median", f"{period_ratio:.4f}", f"{pooled_period:.4f}",
+         f"{min(period_ratios):.3f} to {max(period_ratios):.3f}", "within 2 % (0.98 to 1.02)",
+         verdict(period_ok, period_ratio, pooled_period)),
+        ("CPU per frame", f"{cpu_ratio:.3f}", f"{pooled_cpu:.3f}",
+         f"{min(cpu_ratios):.3f} to {max(cpu_ratios):.3f}", "at most 1.25",
+         verdict(cpu_ok, cpu_ratio, pooled_cpu)),
+        ("time to first frame", f"{first_ratio:.3f}", "", "", "at most 1.5",
+         "yes" if first_ratio <= 1.5 else "**no**"),
         ("peak resident memory", f"{game['rss_kb'] / bare['rss_kb']:.3f} "
-         f"({game['rss_kb'] - bare['rss_kb']:+d} kB)", "",
+         f"({game['rss_kb'] - bare['rss_kb']:+d} kB)", "", "",
          f"at most bare + assets + 8 MiB = {memory_limit:.0f} kB",
-         game["rss_kb"] <= memory_limit),
+         "yes" if game["rss_kb"] <= memory_limit else "**no**"),
     ]
     out("## Game against the bare program")
     out("")
-    out("Frame period and CPU: the median of the rounds' ratios, with their range. First frame: "
+    out("Frame period and CPU: the median of the rounds' ratios, the ratio of the pooled "
+        "figures and the range of the rounds' ratios; a target counts as met when both the "
+        "median and the pooled ratio meet it, as borderline when only one does. First frame: "
         "ratio of the medians. Memory: the highest peak of each program.")
     out("")
-    out("| measure | game / bare | rounds | target | met |")
-    out("|---|---:|---|---|---|")
-    for name, ratio, rounds_range, target, met in targets:
-        out(f"| {name} | {ratio} | {rounds_range} | {target} | {'yes' if met else '**no**'} |")
+    out("| measure | game / bare | pooled | rounds | target | met |")
+    out("|---|---:|---:|---|---|---|")
+    for name, ratio, pooled_ratio, rounds_range, target, met in targets:
+        out(f"| {name} | {ratio} | {pooled_ratio} | {rounds_range} | {target} | {met} |")
     out("")
     with open(args.report, "w") as report:
         report.write("\n".join(lines))
