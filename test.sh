@@ -6,7 +6,8 @@ cd "$(dirname "$0")"
 
 scripts/ensure-packages.sh g++ make cmake libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev \
     googletest libgtest-dev libgmock-dev libbenchmark-dev python3-fonttools python3-numpy \
-    vorbis-tools sox xvfb xauth xdotool x11-utils imagemagick valgrind clang-format clang-tidy
+    vorbis-tools sox xvfb xauth xdotool x11-utils imagemagick valgrind clang-format clang-tidy \
+    python3-matplotlib dpkg-dev file desktop-file-utils
 
 for preset in tests debug; do
     echo "== $preset build"
