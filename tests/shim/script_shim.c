@@ -1,7 +1,8 @@
 /* Preloaded into the real game binary to script a short headless run without touching the
  * game's code: it holds Right, then Left, makes every block cell answer as hit for a few frames
  * (so the wall falls and the next level's set-up runs), and holds Q to end the run.
- * Frames are counted at SDL_RenderPresent. SCRIPT_QUIT_FRAME sets the frame that holds Q. */
+ * Frames are counted at SDL_RenderPresent. SCRIPT_QUIT_FRAME sets the frame from which Q is
+ * held (1: right after the first frame, which is how the package test ends its run). */
 #define _GNU_SOURCE
 #include <SDL.h>
 #include <SDL_mixer.h>
