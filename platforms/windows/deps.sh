@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Builds SDL2, FreeType, SDL2_mixer and SDL2_ttf for 64-bit Windows as static libraries from
+# Debian's own source packages, and prints the install prefix that holds them.
+#
+# The result is cached outside the work tree, keyed by the Debian source versions, the compiler
+# and the build options, so a second run only looks the versions up. The cache lives in
+# $NORBATIKA_WINDOWS_DEPS (default /var/cache/norbatika/windows-deps for root, else
+# ~/.cache/norbatika/windows-deps); one build at a time.
+#
+# Usage: deps.sh            (progress on standard error, the prefix alone on standard output)
+set -euo pipefail
+here=$(dirname "$(realpath "$0")")
+root=$(realpath "$here/../..")
+toolchain="$root/cmake/mingw-w64-x86_64.cmake"
+if ((EUID == 0)); then
+    cache=${NORBATIKA_WINDOWS_DEPS:-/var/cache/norbatika/windows-deps}
+    sudo=()
+else
+    cache=${NORBATIKA_WINDOWS_DEPS:-${XDG_CACHE_HOME:-$HOME/.cache}/norbatika/windows-deps}
+    sudo=(sudo)
+fi
+sources=(libsdl2 libsdl2-mixer libsdl2-ttf freetype)
+
+say() { echo "windows deps: $*" >&2; }
+
+"$root/scripts/ensure-packages.sh" gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
+    binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils >&2
+
+# `apt-get source` needs a deb-src line for every Debian suite the binaries come from; derive
+# them from the binary entries themselves, so the mirror and suites stay what this machine uses.
+add_deb_src() {
+    local list=/etc/apt/sources.list.d/norbatika-deb-src
+    local entry
+    "${sudo[@]}" rm -f "$list.sources" "$list.list"
+    while read -r entry; do
+        case "$entry" in
+            *.sources) sed 's/^Types:.*\<deb\>.*$/Types: deb-src/' "$entry" |
+                "${sudo[@]}" tee -a "$list.sources" >/dev/null ;;
+            *.list) sed -n 's/^deb \(.*\)$/deb-src \1/p' "$entry" |
+                "${sudo[@]}" tee -a "$list.list" >/dev/null ;;
+        esac
+    done < <(apt-get indextargets 'Created-By: Packages' 'Origin: Debian' --format '$(SOURCESENTRY)' |
+        sed 's/:[0-9]*$//' | sort -u)
+    say "added deb-src entries in $list.*"
+    "${sudo[@]}" apt-get update -qq >&2
+}
+if ! uris=$(apt-get source --print-uris "${sources[@]}" 2>/dev/null); then
+    add_deb_src
+    uris=$(apt-get source --print-uris "${sources[@]}")
+fi
+
+# The build options: part of the cache key, so changing one builds afresh.
+common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF
+        -DCMAKE_POSITION_INDEPENDENT_CODE=OFF)
+sdl_options=(-DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_STATIC_PIC=OFF)
+freetype_options=(-DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON
+                  -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON)
+# Only Ogg Vorbis, through the stb_vorbis decoder the source ships: nothing else to link.
+mixer_options=(-DSDL2MIXER_VENDORED=OFF -DSDL2MIXER_SAMPLES=OFF -DSDL2MIXER_DEPS_SHARED=OFF
+               -DSDL2MIXER_VORBIS=STB -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_FLAC=OFF
+               -DSDL2MIXER_MOD=OFF -DSDL2MIXER_MP3=OFF -DSDL2MIXER_MIDI=OFF
+               -DSDL2MIXER_WAVE=OFF -DSDL2MIXER_CMD=OFF)
+ttf_options=(-DSDL2TTF_VENDORED=OFF -DSDL2TTF_SAMPLES=OFF -DSDL2TTF_HARFBUZZ=OFF)
+
+# The key: each source package's Debian version, as `apt-get source` would fetch it.
+versions=()
+for package in "${sources[@]}"; do
+    dsc=$(grep -o "/${package}_[^/']*\.dsc'" <<<"$uris" | tr -d "'" || true)
+    [[ -n "$dsc" ]] || { say "no source package $package"; exit 1; }
+    dsc=${dsc#/}
+    versions+=("${dsc%.dsc}")
+done
+versions=("${versions[@]//%2b/+}")
+recipe=$({
+    printf '%s\n' "${common[@]}" "${sdl_options[@]}" "${freetype_options[@]}" \
+        "${mixer_options[@]}" "${ttf_options[@]}"
+    x86_64-w64-mingw32-gcc-posix -dumpfullversion
+    dpkg-query -W -f='${Version}\n' mingw-w64-x86-64-dev
+    cat "$toolchain"
+} | sha256sum | cut -c1-12)
+key="$(IFS=,; echo "${versions[*]}"),$recipe"
+prefix="$cache/$key"
+
+mkdir -p "$cache"
+exec 9>"$cache/.lock"
+flock 9
+if [[ -f "$prefix/.complete" ]]; then
+    say "cached in $prefix"
+    echo "$prefix"
+    exit 0
+fi
+
+say "building into $prefix (about 2 minutes on 2 cores)"
+# Installed straight into its final place, since the installed CMake files name their folder;
+# the marker written last tells a finished prefix from one a stopped build left behind.
+rm -rf "$prefix"
+work=$(mktemp -d "$cache/.build.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+log="$work/log"
+run() {
+    "$@" >>"$log" 2>&1 || { tail -n 40 "$log" >&2; say "failed: $*"; exit 1; }
+}
+
+mkdir "$work/src"
+# apt drops its privileges to _apt for the download, which must be able to write here.
+if ((EUID == 0)) && id _apt >/dev/null 2>&1; then chown _apt "$work/src"; fi
+(cd "$work/src" && run apt-get source -qq "${sources[@]}")
+
+build() {  # build NAME SOURCE-DIR OPTIONS...
+    local name=$1 source_dir=$2
+    shift 2
+    say "$name"
+    run nice -n 10 cmake -S "$source_dir" -B "$work/build-$name" "${common[@]}" \
+        "-DCMAKE_TOOLCHAIN_FILE=$toolchain" \
+        "-DCMAKE_INSTALL_PREFIX=$prefix" "-DCMAKE_PREFIX_PATH=$prefix" \
+        "-DCMAKE_FIND_ROOT_PATH=$prefix" "$@"
+    run nice -n 10 cmake --build "$work/build-$name" -j 2
+    run cmake --install "$work/build-$name"
+}
+build SDL2 "$work"/src/libsdl2-[0-9]* "${sdl_options[@]}"
+build FreeType "$work"/src/freetype-[0-9]* "${freetype_options[@]}"
+build SDL2_mixer "$work"/src/libsdl2-mixer-[0-9]* "${mixer_options[@]}"
+build SDL2_ttf "$work"/src/libsdl2-ttf-[0-9]* "${ttf_options[@]}"
+
+printf '%s\n' "${versions[@]}" >"$prefix/.complete"
+say "done: $prefix"
+echo "$prefix"
