@@ -14,10 +14,8 @@ root=$(realpath "$here/../..")
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 if ((EUID == 0)); then
     cache=${NORBATIKA_WINDOWS_DEPS:-/var/cache/norbatika/windows-deps}
-    sudo=()
 else
     cache=${NORBATIKA_WINDOWS_DEPS:-${XDG_CACHE_HOME:-$HOME/.cache}/norbatika/windows-deps}
-    sudo=(sudo)
 fi
 sources=(libsdl2 libsdl2-mixer libsdl2-ttf freetype)
 
@@ -26,28 +24,8 @@ say() { echo "windows deps: $*" >&2; }
 "$root/scripts/ensure-packages.sh" gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
     binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils >&2
 
-# `apt-get source` needs a deb-src line for every Debian suite the binaries come from; derive
-# them from the binary entries themselves, so the mirror and suites stay what this machine uses.
-add_deb_src() {
-    local list=/etc/apt/sources.list.d/norbatika-deb-src
-    local entry
-    "${sudo[@]}" rm -f "$list.sources" "$list.list"
-    while read -r entry; do
-        case "$entry" in
-            *.sources) sed 's/^Types:.*\<deb\>.*$/Types: deb-src/' "$entry" |
-                "${sudo[@]}" tee -a "$list.sources" >/dev/null ;;
-            *.list) sed -n 's/^deb \(.*\)$/deb-src \1/p' "$entry" |
-                "${sudo[@]}" tee -a "$list.list" >/dev/null ;;
-        esac
-    done < <(apt-get indextargets 'Created-By: Packages' 'Origin: Debian' --format '$(SOURCESENTRY)' |
-        sed 's/:[0-9]*$//' | sort -u)
-    say "added deb-src entries in $list.*"
-    "${sudo[@]}" apt-get update -qq >&2
-}
-if ! uris=$(apt-get source --print-uris "${sources[@]}" 2>/dev/null); then
-    add_deb_src
-    uris=$(apt-get source --print-uris "${sources[@]}")
-fi
+"$root/scripts/ensure-deb-src.sh" "${sources[@]}" >&2
+uris=$(apt-get source --print-uris "${sources[@]}")
 
 # The build options: part of the cache key, so changing one builds afresh.
 common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF
