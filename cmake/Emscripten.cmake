@@ -1,0 +1,29 @@
+# Web: the SDL2 family as static libraries built by platforms/web/deps.sh, whose install prefix
+# is NORBATIKA_WEB_DEPS. They are linked by full path, since emcc turns -lSDL2_mixer into its own
+# port, which downloads its sources; and all SDL2 headers sit in one folder ahead of the SDL 1.2
+# headers in Emscripten's sysroot.
+set(NORBATIKA_WEB_DEPS "" CACHE PATH "Install prefix of platforms/web/deps.sh")
+set(web_lib "${NORBATIKA_WEB_DEPS}/lib")
+foreach(archive libSDL2.a libSDL2_mixer.a libSDL2_ttf.a libfreetype.a)
+  if(NOT EXISTS "${web_lib}/${archive}")
+    message(FATAL_ERROR "${web_lib}/${archive} is missing: build with platforms/web/build.sh")
+  endif()
+endforeach()
+
+add_library(SDL2::SDL2 INTERFACE IMPORTED)
+target_include_directories(SDL2::SDL2 INTERFACE "${NORBATIKA_WEB_DEPS}/include/SDL2")
+target_link_libraries(SDL2::SDL2 INTERFACE "${web_lib}/libSDL2.a")
+add_library(SDL2_mixer::SDL2_mixer INTERFACE IMPORTED)
+target_link_libraries(SDL2_mixer::SDL2_mixer INTERFACE "${web_lib}/libSDL2_mixer.a" SDL2::SDL2)
+add_library(SDL2_ttf::SDL2_ttf INTERFACE IMPORTED)
+target_link_libraries(SDL2_ttf::SDL2_ttf INTERFACE "${web_lib}/libSDL2_ttf.a"
+                                                   "${web_lib}/libfreetype.a" SDL2::SDL2)
+
+# The game's blocking loop and its SDL_Delay run unchanged: Asyncify lets them yield to the page.
+# The tracks live in the program's memory, so it may grow. SDL's audio resumes the page's audio
+# context on the first key; those JavaScript helpers are named in a file, since CMake mangles the
+# `$` of their names on a command line.
+set(web_functions "${CMAKE_CURRENT_BINARY_DIR}/web-functions.txt")
+file(WRITE "${web_functions}" "-sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=$autoResumeAudioContext,$dynCall\n")
+add_link_options(-sASYNCIFY -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 "@${web_functions}")
+set(CMAKE_EXECUTABLE_SUFFIX ".js")
