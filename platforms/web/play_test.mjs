@@ -1,0 +1,164 @@
+// Plays the web build in Debian's headless Chromium: serves the site on 127.0.0.1, checks the
+// page's title, the first picture (with tests/check_frame.py, as for the desktop builds), the
+// music, a held ArrowRight and Q ending the game loop with the last picture kept, and that the
+// page logs no errors.
+// Usage: node play_test.mjs SITE-DIR WORK-DIR [SCREENSHOT.png]   (keeps the first page there)
+import { execFileSync } from 'node:child_process';
+import { readFileSync } from 'node:fs';
+import { createServer } from 'node:http';
+import { extname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const [site, work, keep] = process.argv.slice(2).map((p) => resolve(p));
+const root = resolve(fileURLToPath(import.meta.url), '../../..');
+const checkFrame = join(root, 'tests/check_frame.py');
+const types = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript',
+                '.wasm': 'application/wasm' };
+
+let passed = 0;
+const pass = (what) => { console.log(`ok: ${what}`); passed += 1; };
+class Failure extends Error {}
+const fail = (what) => { throw new Failure(what); };
+const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
+
+// A static server of the site's three files, and nothing outside it.
+const server = createServer((request, response) => {
+  const name = new URL(request.url, 'http://127.0.0.1').pathname.replace(/^\/$/, '/index.html');
+  const type = types[extname(name)];
+  if (!type || name.slice(1).includes('/')) {
+    response.writeHead(404).end();
+    return;
+  }
+  try {
+    const body = readFileSync(join(site, name.slice(1)));
+    response.writeHead(200, { 'Content-Type': type }).end(body);
+  } catch {
+    response.writeHead(404).end();
+  }
+});
+await new Promise((ready) => server.listen(0, '127.0.0.1', ready));
+const url = `http://127.0.0.1:${server.address().port}/`;
+
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+         '--disable-component-update', '--disable-sync', '--no-first-run',
+         '--enable-unsafe-swiftshader', '--autoplay-policy=no-user-gesture-required'],
+});
+const problems = [];
+try {
+  const page = await browser.newPage({ viewport: { width: 800, height: 800 } });
+  page.on('console', (message) => {
+    if (message.type() === 'error') problems.push(`console: ${message.text()}`);
+  });
+  page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+  page.on('requestfailed', (request) => problems.push(`request failed: ${request.url()}`));
+  page.on('response', (response) => {
+    if (!response.ok()) problems.push(`${response.status()} for ${response.url()}`);
+  });
+  const noProblems = (when) => {
+    if (problems.length) fail(`${when}:\n  ${problems.join('\n  ')}`);
+  };
+
+  // Counts the samples SDL's audio callback hands to the page, and how loud they are.
+  await page.addInitScript(() => {
+    window.heard = { blocks: 0, sum: 0, samples: 0 };
+    const create = BaseAudioContext.prototype.createScriptProcessor;
+    BaseAudioContext.prototype.createScriptProcessor = function (...args) {
+      const node = create.apply(this, args);
+      let handler = null;
+      Object.defineProperty(node, 'onaudioprocess', { get: () => handler, set: (h) => { handler = h; } });
+      node.addEventListener('audioprocess', (e) => {
+        if (!handler) return;
+        handler.call(node, e);
+        const data = e.outputBuffer.getChannelData(0);
+        window.heard.blocks += 1;
+        for (let i = 0; i < data.length; i += 1) window.heard.sum += data[i] * data[i];
+        window.heard.samples += data.length;
+      });
+      return node;
+    };
+  });
+
+  const started = Date.now();
+  await page.goto(url);
+  const title = await page.title();
+  if (title !== 'ノルバティカ') fail(`page title is ${JSON.stringify(title)}`);
+  pass('page titled ノルバティカ');
+
+  const canvas = page.locator('#canvas');
+  const shot = async (name) => {
+    const png = join(work, `${name}.png`);
+    await canvas.screenshot({ path: png });
+    execFileSync('convert', [png, join(work, `${name}.ppm`)]);
+    return join(work, `${name}.ppm`);
+  };
+  const check = (ppm, ...options) => {
+    try {
+      return { ok: true, text: execFileSync('/usr/bin/python3', [checkFrame, ppm, ...options],
+                                            { encoding: 'utf8' }) };
+    } catch (error) {
+      return { ok: false, text: `${error.stdout}` };
+    }
+  };
+
+  // The first picture: the whole wall, the paddle, the ball and the status lines.
+  let first = null;
+  for (let tries = 0; tries < 60 && !(first && first.ok); tries += 1) {
+    if (tries) await sleep(250);
+    first = check(await shot('start'), '--level-one');
+  }
+  if (!first.ok) fail(`first picture:\n${first.text}`);
+  if (keep) await page.screenshot({ path: keep });
+  noProblems('while starting');
+  pass(`wall, paddle, ball and status lines where the desktop builds draw them ` +
+       `(${((Date.now() - started) / 1000).toFixed(1)} s in; ${first.text.trim()})`);
+
+  // Held keys: the game reads the key state once per frame.
+  await canvas.focus();
+  await page.keyboard.down('ArrowRight');
+  await sleep(1000);
+  const right = check(await shot('right'), '--paddle-right-of', '278');
+  await page.keyboard.up('ArrowRight');
+  if (!right.ok) fail(`held ArrowRight:\n${right.text}`);
+  pass(`held ArrowRight moves the paddle (${right.text.trim()})`);
+
+  // The music: after a key the audio context runs and SDL's callback delivers sound.
+  await sleep(1000);
+  const audio = await page.evaluate(() => ({
+    state: Module.SDL2 && Module.SDL2.audioContext ? Module.SDL2.audioContext.state : 'none',
+    rate: Module.SDL2 && Module.SDL2.audioContext ? Module.SDL2.audioContext.sampleRate : 0,
+    ...window.heard,
+  }));
+  const rms = audio.samples ? Math.sqrt(audio.sum / audio.samples) : 0;
+  if (audio.state !== 'running' || audio.blocks < 5 || rms < 0.02) {
+    fail(`no music: context ${audio.state}, ${audio.blocks} blocks, rms ${rms.toFixed(4)}`);
+  }
+  pass(`the music plays (${audio.blocks} blocks at ${audio.rate} Hz, rms ${rms.toFixed(3)})`);
+
+  // Q ends the game loop: the program exits with 0 and the last picture stays.
+  await page.keyboard.down('q');
+  await page.waitForFunction(() => document.body.dataset.exitStatus !== undefined, null,
+                             { timeout: 10000 }).catch(() => fail('Q did not end the game loop'));
+  await page.keyboard.up('q');
+  const status = await page.evaluate(() => document.body.dataset.exitStatus);
+  if (status !== '0') fail(`exit status ${status}`);
+  const last = await shot('last');
+  await sleep(500);
+  const later = await shot('later');
+  if (!readFileSync(last).equals(readFileSync(later))) fail('the picture changed after Q');
+  // Blocks and score have changed by then, so only the paddle is looked for.
+  const kept = check(last, '--paddle-right-of', '-1');
+  if (!kept.ok) fail(`the last picture:\n${kept.text}`);
+  noProblems('while playing');
+  pass(`Q ends the game loop with status 0 and the last picture stays (${kept.text.trim()})`);
+  console.log(`web: ${passed} passed, 0 failed`);
+} catch (error) {
+  console.log(`FAIL: ${error instanceof Failure ? error.message : error.stack}`);
+  console.log(`web: ${passed} passed, 1 failed`);
+  process.exitCode = 1;
+} finally {
+  await browser.close();
+  server.close();
+}

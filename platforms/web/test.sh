@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the web release (reusing the cached libraries) and plays it in Debian's headless
+# Chromium, driven by playwright-core: the title, the first picture where the desktop builds draw
+# it, the music, a held ArrowRight, Q ending the game loop, and no errors on the page.
+# Usage: test.sh [SCREENSHOT.png]    (keeps a picture of the page at its first frame there)
+set -euo pipefail
+root=$(realpath "$(dirname "$0")/../..")
+keep=${1:+$(realpath "$1")}
+cd "$root"
+scripts/ensure-packages.sh chromium imagemagick
+# Node's own package manager: Debian's npm, unless a Node.js that bundles one is installed.
+command -v npm >/dev/null || scripts/ensure-packages.sh npm
+
+site=$root/$(platforms/web/build.sh)
+du -cb "$site"/* | awk '{printf "%s %s bytes\n", $2, $1}'
+
+(cd platforms/web && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+timeout 300 node platforms/web/play_test.mjs "$site" "$work" ${keep:+"$keep"}
