@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds the test suite twice (optimised, and debug with
-# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test through CTest.
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test through CTest; then
+# cross-builds the Windows and web releases and plays them under Wine and in headless Chromium.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -16,3 +17,8 @@ for preset in tests debug; do
     echo "== $preset tests"
     ctest --preset "$preset"
 done
+
+echo "== windows: cross-build, played under Wine"
+platforms/windows/test.sh
+echo "== web: Emscripten build, played in headless Chromium"
+platforms/web/test.sh
