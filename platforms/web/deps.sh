@@ -56,7 +56,7 @@ if [[ -f "$prefix/.complete" ]]; then
     exit 0
 fi
 
-say "building into $prefix (about 3 minutes on 2 cores)"
+say "building into $prefix (under a minute on 2 cores)"
 rm -rf "$prefix"
 work=$(mktemp -d "$cache/.build.XXXXXX")
 export work
