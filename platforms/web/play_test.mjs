@@ -1,7 +1,7 @@
 // Plays the web build in Debian's headless Chromium: serves the site on 127.0.0.1, checks the
 // page's title, the first picture (with tests/check_frame.py, as for the desktop builds), the
-// music, a held ArrowRight and Q ending the game loop with the last picture kept, and that the
-// page logs no errors.
+// music, a held ArrowRight, Q ending the game loop with the last picture kept, that the page
+// logs no errors, and a failed SDL_Init reported as on the desktop.
 // Usage: node play_test.mjs SITE-DIR WORK-DIR [SCREENSHOT.png]   (keeps the first page there)
 import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
@@ -22,9 +22,20 @@ class Failure extends Error {}
 const fail = (what) => { throw new Failure(what); };
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 
-// A static server of the site's three files, and nothing outside it.
+// A page whose SDL_Init fails: SDL's environment names an audio driver that does not exist.
+const failingPage = '/sdl-init-fails.html';
+const failingSetup = "<script>Module.preRun = [() => { ENV.SDL_AUDIODRIVER = 'none-such'; }];</script>";
+
+// A static server of the site's three files, and nothing outside it; and the failing page.
 const server = createServer((request, response) => {
-  const name = new URL(request.url, 'http://127.0.0.1').pathname.replace(/^\/$/, '/index.html');
+  const path = new URL(request.url, 'http://127.0.0.1').pathname;
+  if (path === failingPage) {
+    const page = readFileSync(join(site, 'index.html'), 'utf8')
+      .replace('<script src="norbatika.js">', `${failingSetup}\n<script src="norbatika.js">`);
+    response.writeHead(200, { 'Content-Type': types['.html'] }).end(page);
+    return;
+  }
+  const name = path.replace(/^\/$/, '/index.html');
   const type = types[extname(name)];
   if (!type || name.slice(1).includes('/')) {
     response.writeHead(404).end();
@@ -153,6 +164,21 @@ try {
   if (!kept.ok) fail(`the last picture:\n${kept.text}`);
   noProblems('while playing');
   pass(`Q ends the game loop with status 0 and the last picture stays (${kept.text.trim()})`);
+
+  // A start-up failure is reported as on the desktop: its one line, and -1.
+  const failing = await browser.newPage();
+  const printed = [];
+  failing.on('console', (message) => printed.push(`${message.type()}: ${message.text()}`));
+  failing.on('pageerror', (error) => printed.push(`page error: ${error.message}`));
+  await failing.goto(url + failingPage.slice(1));
+  await failing.waitForFunction(() => document.body.dataset.exitStatus !== undefined, null,
+                                { timeout: 10000 }).catch(() => fail('the failing page never ended'));
+  const failed = await failing.evaluate(() => document.body.dataset.exitStatus);
+  await sleep(200);
+  if (failed !== '-1' || printed.join('\n') !== 'log: SDL_Init()に失敗') {
+    fail(`with no audio driver: status ${failed}, printed ${JSON.stringify(printed)}`);
+  }
+  pass('failed SDL_Init: one line, status -1');
   console.log(`web: ${passed} passed, 0 failed`);
 } catch (error) {
   console.log(`FAIL: ${error instanceof Failure ? error.message : error.stack}`);

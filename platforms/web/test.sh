@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the web release (reusing the cached libraries) and plays it in Debian's headless
 # Chromium, driven by playwright-core: the title, the first picture where the desktop builds draw
-# it, the music, a held ArrowRight, Q ending the game loop, and no errors on the page.
+# it, the music, a held ArrowRight, Q ending the game loop, no errors on the page, and a failed
+# SDL_Init.
 # Usage: test.sh [SCREENSHOT.png]    (keeps a picture of the page at its first frame there)
 set -euo pipefail
 root=$(realpath "$(dirname "$0")/../..")
