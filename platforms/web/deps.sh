@@ -24,53 +24,20 @@ fi
 sources=(libsdl2 libsdl2-mixer libsdl2-ttf freetype)
 # Debian's emcc runs its JavaScript tools with Debian's node modules.
 export NODE_PATH=/usr/share/nodejs
-
-say() { echo "web deps: $*" >&2; }
+label=web
+source "$root/platforms/deps-cache.sh"
 
 "$root/scripts/ensure-packages.sh" emscripten cmake ninja-build dpkg-dev xz-utils >&2
-"$root/scripts/ensure-deb-src.sh" "${sources[@]}" >&2
-uris=$(apt-get source --print-uris "${sources[@]}")
+source_versions
 
-# The key: each source package's Debian version, the compiler, and this script itself.
-versions=()
-for package in "${sources[@]}"; do
-    dsc=$(grep -o "/${package}_[^/']*\.dsc'" <<<"$uris" | tr -d "'" || true)
-    [[ -n "$dsc" ]] || { say "no source package $package"; exit 1; }
-    dsc=${dsc#/}
-    versions+=("${dsc%.dsc}")
-done
-versions=("${versions[@]//%2b/+}")
+# The key: the Debian versions, the compiler and this script itself.
 recipe=$({
     emcc --version | head -n 1
     cat "$0"
 } | sha256sum | cut -c1-12)
-key="$(IFS=,; echo "${versions[*]}"),$recipe"
-prefix="$cache/$key"
-
-mkdir -p "$cache"
-exec 9>"$cache/.lock"
-flock 9
-if [[ -f "$prefix/.complete" ]]; then
-    say "cached in $prefix"
-    echo "$prefix"
-    exit 0
-fi
-
+open_prefix "$recipe"
 say "building into $prefix (under a minute on 2 cores)"
-rm -rf "$prefix"
-work=$(mktemp -d "$cache/.build.XXXXXX")
-export work
-# A stopped build leaves no half-filled prefix behind.
-trap 'rm -rf "$work"; [[ -f "$prefix/.complete" ]] || rm -rf "$prefix"' EXIT
-log="$work/log"
-run() {
-    "$@" >>"$log" 2>&1 || { tail -n 40 "$log" >&2; say "failed: $*"; exit 1; }
-}
-
-mkdir "$work/src"
-# apt drops its privileges to _apt for the download, which must be able to write here.
-if ((EUID == 0)) && id _apt >/dev/null 2>&1; then chown _apt "$work/src"; fi
-(cd "$work/src" && run apt-get source -qq "${sources[@]}")
+fetch_sources
 sdl=$(echo "$work"/src/libsdl2-[0-9]*)
 mixer=$(echo "$work"/src/libsdl2-mixer-[0-9]*)
 ttf=$(echo "$work"/src/libsdl2-ttf-[0-9]*)
@@ -96,7 +63,9 @@ compile() {  # compile ARCHIVE FLAGS... -- SOURCES...: two compilers at a time, 
     shift
     while [[ $1 != -- ]]; do flags+=("$1"); shift; done
     shift
-    export objects="$work/obj-$(basename "$archive" .a)" cflags="-O2 ${flags[*]}"
+    objects="$work/obj-$(basename "$archive" .a)"
+    cflags="-O2 ${flags[*]}"
+    export objects cflags
     mkdir -p "$objects"
     # Objects are named after their whole path: SDL2 has several files of the same name.
     printf '%s\0' "$@" | nice -n 10 xargs -0 -n 1 -P 2 sh -c \
@@ -135,6 +104,4 @@ cp "$ttf"/SDL_ttf.h "$headers/"
 compile "$prefix/lib/libSDL2_ttf.a" -I"$headers" -I"$prefix/include/freetype2" \
     -DTTF_USE_HARFBUZZ=0 -- "$ttf"/SDL_ttf.c
 
-printf '%s\n' "${versions[@]}" >"$prefix/.complete"
-say "done: $prefix"
-echo "$prefix"
+close_prefix

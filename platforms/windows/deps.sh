@@ -18,14 +18,13 @@ else
     cache=${NORBATIKA_WINDOWS_DEPS:-${XDG_CACHE_HOME:-$HOME/.cache}/norbatika/windows-deps}
 fi
 sources=(libsdl2 libsdl2-mixer libsdl2-ttf freetype)
-
-say() { echo "windows deps: $*" >&2; }
+label=windows
+source "$root/platforms/deps-cache.sh"
 
 "$root/scripts/ensure-packages.sh" gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
     binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils >&2
 
-"$root/scripts/ensure-deb-src.sh" "${sources[@]}" >&2
-uris=$(apt-get source --print-uris "${sources[@]}")
+source_versions
 
 # The build options: part of the cache key, so changing one builds afresh.
 common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF
@@ -40,15 +39,7 @@ mixer_options=(-DSDL2MIXER_VENDORED=OFF -DSDL2MIXER_SAMPLES=OFF -DSDL2MIXER_DEPS
                -DSDL2MIXER_WAVE=OFF -DSDL2MIXER_CMD=OFF)
 ttf_options=(-DSDL2TTF_VENDORED=OFF -DSDL2TTF_SAMPLES=OFF -DSDL2TTF_HARFBUZZ=OFF)
 
-# The key: each source package's Debian version, as `apt-get source` would fetch it.
-versions=()
-for package in "${sources[@]}"; do
-    dsc=$(grep -o "/${package}_[^/']*\.dsc'" <<<"$uris" | tr -d "'" || true)
-    [[ -n "$dsc" ]] || { say "no source package $package"; exit 1; }
-    dsc=${dsc#/}
-    versions+=("${dsc%.dsc}")
-done
-versions=("${versions[@]//%2b/+}")
+# The key: the Debian versions, the options, the compiler and the toolchain file.
 recipe=$({
     printf '%s\n' "${common[@]}" "${sdl_options[@]}" "${freetype_options[@]}" \
         "${mixer_options[@]}" "${ttf_options[@]}"
@@ -56,33 +47,9 @@ recipe=$({
     dpkg-query -W -f='${Version}\n' mingw-w64-x86-64-dev
     cat "$toolchain"
 } | sha256sum | cut -c1-12)
-key="$(IFS=,; echo "${versions[*]}"),$recipe"
-prefix="$cache/$key"
-
-mkdir -p "$cache"
-exec 9>"$cache/.lock"
-flock 9
-if [[ -f "$prefix/.complete" ]]; then
-    say "cached in $prefix"
-    echo "$prefix"
-    exit 0
-fi
-
+open_prefix "$recipe"
 say "building into $prefix (about 2 minutes on 2 cores)"
-# Installed straight into its final place, since the installed CMake files name their folder;
-# the marker written last tells a finished prefix from one a stopped build left behind.
-rm -rf "$prefix"
-work=$(mktemp -d "$cache/.build.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-log="$work/log"
-run() {
-    "$@" >>"$log" 2>&1 || { tail -n 40 "$log" >&2; say "failed: $*"; exit 1; }
-}
-
-mkdir "$work/src"
-# apt drops its privileges to _apt for the download, which must be able to write here.
-if ((EUID == 0)) && id _apt >/dev/null 2>&1; then chown _apt "$work/src"; fi
-(cd "$work/src" && run apt-get source -qq "${sources[@]}")
+fetch_sources
 
 build() {  # build NAME SOURCE-DIR OPTIONS...
     local name=$1 source_dir=$2
@@ -100,6 +67,4 @@ build FreeType "$work"/src/freetype-[0-9]* "${freetype_options[@]}"
 build SDL2_mixer "$work"/src/libsdl2-mixer-[0-9]* "${mixer_options[@]}"
 build SDL2_ttf "$work"/src/libsdl2-ttf-[0-9]* "${ttf_options[@]}"
 
-printf '%s\n' "${versions[@]}" >"$prefix/.complete"
-say "done: $prefix"
-echo "$prefix"
+close_prefix
