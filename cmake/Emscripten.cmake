@@ -1,9 +1,9 @@
-# Web: the SDL2 family as static libraries built by platforms/web/deps.sh, whose install prefix
-# is NORBATIKA_WEB_DEPS. They are linked by full path, since emcc turns -lSDL2_mixer into its own
-# port, which downloads its sources; and all SDL2 headers sit in one folder ahead of the SDL 1.2
-# headers in Emscripten's sysroot.
-set(NORBATIKA_WEB_DEPS "" CACHE PATH "Install prefix of platforms/web/deps.sh")
-set(web_lib "${NORBATIKA_WEB_DEPS}/lib")
+# Web: the SDL2 family as static libraries built by platforms/web/deps.sh, whose install
+# prefix is NORBATIKA_WEB_PREFIX. They are linked by full path, since emcc turns -lSDL2_mixer
+# into its own port, which downloads its sources; and all SDL2 headers sit in one folder ahead
+# of the SDL 1.2 headers in Emscripten's sysroot.
+set(NORBATIKA_WEB_PREFIX "" CACHE PATH "Install prefix of platforms/web/deps.sh")
+set(web_lib "${NORBATIKA_WEB_PREFIX}/lib")
 foreach(archive libSDL2.a libSDL2_mixer.a libSDL2_ttf.a libfreetype.a)
   if(NOT EXISTS "${web_lib}/${archive}")
     message(FATAL_ERROR "${web_lib}/${archive} is missing: build with platforms/web/build.sh")
@@ -11,7 +11,7 @@ foreach(archive libSDL2.a libSDL2_mixer.a libSDL2_ttf.a libfreetype.a)
 endforeach()
 
 add_library(SDL2::SDL2 INTERFACE IMPORTED)
-target_include_directories(SDL2::SDL2 INTERFACE "${NORBATIKA_WEB_DEPS}/include/SDL2")
+target_include_directories(SDL2::SDL2 INTERFACE "${NORBATIKA_WEB_PREFIX}/include/SDL2")
 target_link_libraries(SDL2::SDL2 INTERFACE "${web_lib}/libSDL2.a")
 add_library(SDL2_mixer::SDL2_mixer INTERFACE IMPORTED)
 target_link_libraries(SDL2_mixer::SDL2_mixer INTERFACE "${web_lib}/libSDL2_mixer.a" SDL2::SDL2)

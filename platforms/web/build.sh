@@ -11,12 +11,12 @@ export NODE_PATH=/usr/share/nodejs
 
 # A new prefix (new Debian sources or recipe) needs a fresh configure.
 if [[ -f $build/CMakeCache.txt ]] &&
-    ! grep -qxF "NORBATIKA_WEB_DEPS:PATH=$prefix" "$build/CMakeCache.txt"; then
+    ! grep -qxF "NORBATIKA_WEB_PREFIX:PATH=$prefix" "$build/CMakeCache.txt"; then
     rm -rf "$build"
 fi
 # Standard output carries only the site's path; the build talks on standard error.
 if ! configured=$(nice -n 10 emcmake cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBUILD_TESTING=OFF -DNORBATIKA_WEB_DEPS="$prefix" 2>&1); then
+    -DBUILD_TESTING=OFF -DNORBATIKA_WEB_PREFIX="$prefix" 2>&1); then
     echo "$configured" >&2
     exit 1
 fi
