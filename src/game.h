@@ -72,5 +72,16 @@ void startLevel(BlockGrid& grid, Game& game, Player& player, Ball& ball);
 void updateGame(Game& game, Player& player, Ball& ball, BlockGrid& grid);
 void drawFrame(Game& game, Player& player, Ball& ball, BlockGrid& grid);
 
+// The level's embedded track as a read-only stream over the bytes in place, or null for a level
+// without one. Whoever takes the stream closes it.
+SDL_RWops* openLevelTrack(int32_t level);
+
+// Brings up SDL, the window and renderer, the audio device, the font engine and the embedded
+// font into `game`. On a failure it prints that step's line, releases what was acquired and
+// returns false.
+bool startUp(Game& game);
+// Releases everything startUp acquired and the level's music, each once, in the game's order.
+void shutDown(Game& game);
+
 // Start-up, the frame loop and shutdown; returns the process's exit status.
 int runGame();

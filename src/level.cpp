@@ -20,25 +20,6 @@ constexpr LevelRow levelTable[7] = {
     {8, 13.6F, 149}, {6, 15.0F, 148}, {4, 16.4F, 146},
 };
 
-struct Track {
-    const unsigned char* bytes;
-    std::size_t length;
-};
-
-Track levelTrack(int32_t level)
-{
-    switch (level) {
-    case 1: return {asset_1_ogg, asset_1_ogg_size};
-    case 2: return {asset_2_ogg, asset_2_ogg_size};
-    case 3: return {asset_3_ogg, asset_3_ogg_size};
-    case 4: return {asset_4_ogg, asset_4_ogg_size};
-    case 5: return {asset_5_ogg, asset_5_ogg_size};
-    case 6: return {asset_6_ogg, asset_6_ogg_size};
-    case 7: return {asset_7_ogg, asset_7_ogg_size};
-    default: return {nullptr, 0};
-    }
-}
-
 bool inTable(int32_t level)
 {
     return level >= 1 && level <= 7;
@@ -61,12 +42,8 @@ void startMusic(Game& game)
         Mix_HaltMusic();
         Mix_FreeMusic(game.music);
     }
-    const Track track = levelTrack(game.level);
     // No stream for a level without a track: the load then gets none and the play call fails.
-    SDL_RWops* stream = track.bytes != nullptr
-                            ? SDL_RWFromConstMem(track.bytes, static_cast<int>(track.length))
-                            : nullptr;
-    game.music = Mix_LoadMUS_RW(stream, 1);
+    game.music = Mix_LoadMUS_RW(openLevelTrack(game.level), 1);
     if (Mix_PlayMusic(game.music, -1) < 0) {
         std::cout << "OGGファイルのエラー：" << SDL_GetError() << std::endl;
         game.running = false;
@@ -74,6 +51,23 @@ void startMusic(Game& game)
 }
 
 }  // namespace
+
+SDL_RWops* openLevelTrack(int32_t level)
+{
+    const auto stream = [](const unsigned char* bytes, std::size_t length) {
+        return SDL_RWFromConstMem(bytes, static_cast<int>(length));
+    };
+    switch (level) {
+    case 1: return stream(asset_1_ogg, asset_1_ogg_size);
+    case 2: return stream(asset_2_ogg, asset_2_ogg_size);
+    case 3: return stream(asset_3_ogg, asset_3_ogg_size);
+    case 4: return stream(asset_4_ogg, asset_4_ogg_size);
+    case 5: return stream(asset_5_ogg, asset_5_ogg_size);
+    case 6: return stream(asset_6_ogg, asset_6_ogg_size);
+    case 7: return stream(asset_7_ogg, asset_7_ogg_size);
+    default: return nullptr;
+    }
+}
 
 void startLevel(BlockGrid& grid, Game& game, Player& player, Ball& ball)
 {

@@ -43,42 +43,25 @@ bool runIteration(Game& game, Player& player, Ball& ball, BlockGrid& grid, SDL_E
     return stoppedByRules;
 }
 
-void shutDown(Game& game)
-{
-    TTF_CloseFont(game.font);
-    SDL_DestroyRenderer(game.renderer);
-    SDL_DestroyWindow(game.window);
-    SDL_Quit();
-    // The mixer copes with this order: SDL_Quit has already closed the device itself.
-    Mix_FreeMusic(game.music);
-    Mix_CloseAudio();
-    TTF_Quit();
-}
-
 }  // namespace
 
-int runGame()
+bool startUp(Game& game)
 {
-    Game game;
-    Player player;
-    Ball ball;
-    BlockGrid grid(game);
-
     if (SDL_Init(SDL_INIT_EVERYTHING) < 0) {
         report("SDL_Init()に失敗");
-        return -1;
+        return false;
     }
     if (SDL_CreateWindowAndRenderer(game.width, game.height, 0, &game.window, &game.renderer) < 0) {
         report("SDL_CreateWindowAndRenderer()に失敗");
         SDL_Quit();
-        return -1;
+        return false;
     }
     if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) < 0) {
         report("Mix_OpenAudio()に失敗");
         SDL_DestroyRenderer(game.renderer);
         SDL_DestroyWindow(game.window);
         SDL_Quit();
-        return -1;
+        return false;
     }
     SDL_SetWindowTitle(game.window, "ノルバティカ");
     TTF_Init();  // a failure here shows up as the font failing to open
@@ -91,6 +74,30 @@ int runGame()
         SDL_DestroyWindow(game.window);
         Mix_CloseAudio();
         SDL_Quit();
+        return false;
+    }
+    return true;
+}
+
+void shutDown(Game& game)
+{
+    TTF_CloseFont(game.font);
+    SDL_DestroyRenderer(game.renderer);
+    SDL_DestroyWindow(game.window);
+    SDL_Quit();
+    // The mixer copes with this order: SDL_Quit has already closed the device itself.
+    Mix_FreeMusic(game.music);
+    Mix_CloseAudio();
+    TTF_Quit();
+}
+
+int runGame()
+{
+    Game game;
+    Player player;
+    Ball ball;
+    BlockGrid grid(game);
+    if (!startUp(game)) {
         return -1;
     }
 
