@@ -1,14 +1,30 @@
-// A player for the tests: each frame it holds Left or Right, moving the paddle by the game's own
-// 9-pixel step, toward where the ball will come down, aiming off-centre by a different amount
-// after each bounce so the ball sweeps the whole wall.
+// The one scripted player, for the in-process tests, the soak and the real binary alike: each
+// frame it holds Left or Right toward where the ball will come down, aiming off-centre by a
+// different amount after each bounce so the ball sweeps the whole wall. It sees only what a
+// frame shows, so the preloaded driver can feed it from the drawing calls.
 #pragma once
 
 #include "game.h"
+
+struct Sight {
+    int32_t ballX = 0;
+    int32_t ballY = 0;
+    int32_t ballSize = 16;
+    float vx = 0.0F;
+    float vy = 0.0F;
+    int32_t paddleX = 0;
+    int32_t paddleY = 676;
+    int32_t paddleW = 0;
+    int32_t width = 620;
+};
+
+// What the records show of the ball and the paddle.
+Sight sightOf(const Game& game, const Player& player, const Ball& ball);
 
 struct Autopilot {
     int bounces = 0;
     float lastVy = 0.0F;
 
-    // Moves the paddle as the loop's arrow keys would after this frame's rules.
-    void steer(const Game& game, Player& player, const Ball& ball);
+    // -1 to hold Left, +1 to hold Right, 0 for neither.
+    int steer(const Sight& sight);
 };

@@ -24,7 +24,7 @@ TEST_F(WholeGame, AnAutopilotClearsAllSevenWallsAndWins)
         updateGame(game, player, ball, grid);
         ++frames;
         if (!game.gameOver) {
-            pilot.steer(game, player, ball);
+            player.paddle.x += pilot.steer(sightOf(game, player, ball)) * game.paddleSpeed;
         }
     }
     ASSERT_TRUE(game.gameOver) << "still on level " << game.level << " after " << frames;
@@ -41,7 +41,7 @@ TEST_F(WholeGame, AnAutopilotClearsAllSevenWallsAndWins)
     draw();
     EXPECT_EQ(ball.rect.x, before.x);
     EXPECT_EQ(ball.rect.y, before.y);
-    EXPECT_GT(countColour({214, 344, 112, 16}, 0xFFFFFF), 100);
+    EXPECT_EQ(textMismatches({214, 344, 112, 16}, "YOU WIN"), 0);
 }
 
 TEST_F(WholeGame, WithoutInputTheGameIsLostAfterThreeBalls)

@@ -1,23 +1,38 @@
 // The whole run in-process: start-up failures, the frame loop's input handling and shutdown.
+#include "embedded_assets.h"
 #include "game.h"
 #include "seam.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
 using Calls = std::vector<std::string>;
 
-const Calls startUp = {"SDL_Init",      "SDL_CreateWindowAndRenderer",
-                       "Mix_OpenAudio", "SDL_SetWindowTitle",
-                       "TTF_Init",      "SDL_RWFromMem",
-                       "TTF_OpenFontRW"};
+// Every start-up call with the game's arguments: the font is handed over with its stream.
+const Calls startUp = {"SDL_Init(0xF231)",
+                       "SDL_CreateWindowAndRenderer(620, 720, 0x0)",
+                       "Mix_OpenAudio(44100, 0x8010, 2, 2048)",
+                       "SDL_SetWindowTitle(ノルバティカ)",
+                       "TTF_Init",
+                       "SDL_RWFromMem(" + std::to_string(asset_norbatika_ttf_size) + ")",
+                       "TTF_OpenFontRW(1, 16)"};
 const Calls shutDown = {"TTF_CloseFont", "SDL_DestroyRenderer", "SDL_DestroyWindow", "SDL_Quit",
                         "Mix_FreeMusic", "Mix_CloseAudio",      "TTF_Quit"};
 const Calls releases = {"TTF_CloseFont", "SDL_DestroyRenderer", "SDL_DestroyWindow",
                         "SDL_Quit",      "Mix_CloseAudio",      "TTF_Quit"};
+
+// The first `steps` start-up calls, then the given ones.
+Calls startUpThen(std::size_t steps, const Calls& then)
+{
+    Calls calls(startUp.begin(), startUp.begin() + static_cast<std::ptrdiff_t>(steps));
+    calls.insert(calls.end(), then.begin(), then.end());
+    return calls;
+}
 
 // One line: the fixed text, then the mixer's error text.
 bool isMusicError(const std::string& output)
@@ -39,7 +54,8 @@ class Run : public ::testing::Test {
         fresh();
     }
 
-    // A run that should have ended long ago is stopped, and fails the test.
+    // A run that should have ended long ago fails the test and is asked to quit; one that
+    // will not even then ends the test program.
     static void fresh()
     {
         seam::reset();
@@ -48,7 +64,12 @@ class Run : public ::testing::Test {
         seam::settings().onIteration = [](int n) {
             if (n == 5000) {
                 ADD_FAILURE() << "the run did not end";
-                seam::keys()[SDL_SCANCODE_Q] = 1;
+                SDL_Event quit{};
+                quit.type = SDL_QUIT;
+                SDL_PushEvent(&quit);
+            } else if (n == 5100) {
+                std::fprintf(stderr, "the run did not end even on a quit event\n");
+                std::_Exit(1);
             }
         };
     }
@@ -109,7 +130,7 @@ TEST_F(Run, SdlThatWillNotStartEndsTheRunAtOnce)
     const Outcome out = run();
     EXPECT_EQ(out.status, -1);
     EXPECT_EQ(out.output, "SDL_Init()に失敗\n");
-    EXPECT_EQ(seam::log().calls, Calls{"SDL_Init"});
+    EXPECT_EQ(seam::log().calls, startUpThen(1, {}));
 }
 
 TEST_F(Run, AMissingWindowReleasesOnlySdl)
@@ -118,7 +139,7 @@ TEST_F(Run, AMissingWindowReleasesOnlySdl)
     const Outcome out = run();
     EXPECT_EQ(out.status, -1);
     EXPECT_EQ(out.output, "SDL_CreateWindowAndRenderer()に失敗\n");
-    EXPECT_EQ(seam::log().calls, (Calls{"SDL_Init", "SDL_CreateWindowAndRenderer", "SDL_Quit"}));
+    EXPECT_EQ(seam::log().calls, startUpThen(2, {"SDL_Quit"}));
 }
 
 TEST_F(Run, AMissingAudioDeviceReleasesRendererWindowAndSdl)
@@ -127,18 +148,14 @@ TEST_F(Run, AMissingAudioDeviceReleasesRendererWindowAndSdl)
     const Outcome out = run();
     EXPECT_EQ(out.status, -1);
     EXPECT_EQ(out.output, "Mix_OpenAudio()に失敗\n");
-    EXPECT_EQ(seam::log().calls, (Calls{"SDL_Init", "SDL_CreateWindowAndRenderer", "Mix_OpenAudio",
-                                        "SDL_DestroyRenderer", "SDL_DestroyWindow", "SDL_Quit"}));
+    EXPECT_EQ(seam::log().calls,
+              startUpThen(3, {"SDL_DestroyRenderer", "SDL_DestroyWindow", "SDL_Quit"}));
 }
 
 TEST_F(Run, AFontThatWillNotOpenReleasesEverythingButTheFontEngine)
 {
-    const Calls expected = [] {
-        Calls calls = startUp;
-        calls.insert(calls.end(),
-                     {"SDL_DestroyRenderer", "SDL_DestroyWindow", "Mix_CloseAudio", "SDL_Quit"});
-        return calls;
-    }();
+    const Calls expected = startUpThen(
+        startUp.size(), {"SDL_DestroyRenderer", "SDL_DestroyWindow", "Mix_CloseAudio", "SDL_Quit"});
     seam::settings().failFontOpen = true;
     Outcome out = run();
     EXPECT_EQ(out.status, -1);
@@ -162,14 +179,12 @@ TEST_F(Run, QEndsTheRunAfterItsIterationIsDrawnAndShutsDownInOrder)
     const Outcome out = run();
     EXPECT_EQ(out.status, 0);
     EXPECT_EQ(out.output, "");
-    EXPECT_EQ(seam::log().title, "ノルバティカ");
     EXPECT_EQ(seam::log().frames, 3);
     EXPECT_EQ(seam::log().iterations, 3);
-    const Calls expectedStart = [] {
-        Calls calls = startUp;
-        calls.insert(calls.end(), {"SDL_RWFromConstMem", "Mix_LoadMUS_RW", "Mix_PlayMusic"});
-        return calls;
-    }();
+    // The first level's track is handed to the mixer with its stream, to play endlessly.
+    const Calls expectedStart =
+        startUpThen(startUp.size(), {"SDL_RWFromConstMem(" + std::to_string(asset_1_ogg_size) + ")",
+                                     "Mix_LoadMUS_RW(1)", "Mix_PlayMusic(-1)"});
     EXPECT_TRUE(std::equal(expectedStart.begin(), expectedStart.end(), seam::log().calls.begin()));
     EXPECT_EQ(tail(shutDown.size()), shutDown);
     for (const std::string& call : releases) {
@@ -258,7 +273,7 @@ TEST_F(Run, LaterLevelMusicThatWillNotStartEndsTheRunAfterOneMoreFrameAndFails)
     EXPECT_EQ(out.status, -1);
     EXPECT_TRUE(isMusicError(out.output)) << out.output;
     EXPECT_EQ(seam::log().frames, 1);
-    EXPECT_EQ(seam::count("Mix_FreeMusic"), 1);  // level 1's, on the change
+    EXPECT_EQ(seam::count("Mix_FreeMusic"), 2);  // level 1's on the change, and the null one
     EXPECT_EQ(seam::count("Mix_FreeMusic(null)"), 1);
     for (const std::string& call : releases) {
         EXPECT_EQ(seam::count(call), 1) << call;

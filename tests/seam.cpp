@@ -4,6 +4,7 @@
 #include <SDL_ttf.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace seam {
@@ -14,11 +15,35 @@ Log currentLog;
 Uint8 keyState[SDL_NUM_SCANCODES];
 int musicLoads = 0;
 
-void note(const char* call)
+std::string shown(int value)
 {
-    currentLog.calls.emplace_back(call);
+    return std::to_string(value);
+}
+
+// Flags and formats read best in hexadecimal, as SDL's headers write them.
+std::string shown(Uint32 value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
+    return text;
+}
+
+std::string shown(const char* value)
+{
+    return value;
 }
 }  // namespace
+
+template <typename... Values> void note(const char* call, const Values&... values)
+{
+    std::string text = call;
+    if constexpr (sizeof...(values) > 0) {
+        std::string list;
+        ((list += (list.empty() ? "" : ", ") + shown(values)), ...);
+        text += "(" + list + ")";
+    }
+    currentLog.calls.push_back(text);
+}
 
 Settings& settings()
 {
@@ -48,7 +73,11 @@ void reset()
 
 int count(const std::string& call)
 {
-    return static_cast<int>(std::count(currentLog.calls.begin(), currentLog.calls.end(), call));
+    const bool bare = call.find('(') == std::string::npos;
+    return static_cast<int>(
+        std::count_if(currentLog.calls.begin(), currentLog.calls.end(), [&](const auto& logged) {
+            return logged == call || (bare && logged.rfind(call + "(", 0) == 0);
+        }));
 }
 
 }  // namespace seam
@@ -57,7 +86,33 @@ using seam::currentLog;
 using seam::currentSettings;
 using seam::note;
 
+// Calls that are only logged on their way to the library, by name and result.
+// NOLINTBEGIN(bugprone-macro-parentheses): the arguments are a type and a name.
+#define LOGGED_RELEASE(name, type)                                                                 \
+    void __real_##name(type);                                                                      \
+    void __wrap_##name(type object)                                                                \
+    {                                                                                              \
+        note(#name);                                                                               \
+        __real_##name(object);                                                                     \
+    }
+#define LOGGED_NO_ARGUMENTS(name, result)                                                          \
+    result __real_##name(void);                                                                    \
+    result __wrap_##name(void)                                                                     \
+    {                                                                                              \
+        note(#name);                                                                               \
+        return __real_##name();                                                                    \
+    }
+// NOLINTEND(bugprone-macro-parentheses)
+
 extern "C" {
+
+LOGGED_RELEASE(TTF_CloseFont, TTF_Font*)
+LOGGED_RELEASE(SDL_DestroyRenderer, SDL_Renderer*)
+LOGGED_RELEASE(SDL_DestroyWindow, SDL_Window*)
+LOGGED_NO_ARGUMENTS(SDL_Quit, void)
+LOGGED_NO_ARGUMENTS(Mix_CloseAudio, void)
+LOGGED_NO_ARGUMENTS(TTF_Quit, void)
+LOGGED_NO_ARGUMENTS(Mix_HaltMusic, int)
 
 int __real_SDL_Init(Uint32);
 int __real_SDL_CreateWindowAndRenderer(int, int, Uint32, SDL_Window**, SDL_Renderer**);
@@ -67,19 +122,11 @@ int __real_TTF_Init(void);
 SDL_RWops* __real_SDL_RWFromMem(void*, int);
 SDL_RWops* __real_SDL_RWFromConstMem(const void*, int);
 TTF_Font* __real_TTF_OpenFontRW(SDL_RWops*, int, int);
-void __real_TTF_CloseFont(TTF_Font*);
-void __real_SDL_DestroyRenderer(SDL_Renderer*);
-void __real_SDL_DestroyWindow(SDL_Window*);
-void __real_SDL_Quit(void);
 void __real_Mix_FreeMusic(Mix_Music*);
-void __real_Mix_CloseAudio(void);
-void __real_TTF_Quit(void);
-int __real_Mix_HaltMusic(void);
 Mix_Music* __real_Mix_LoadMUS_RW(SDL_RWops*, int);
 int __real_Mix_PlayMusic(Mix_Music*, int);
 Uint32 __real_SDL_GetTicks(void);
 void __real_SDL_Delay(Uint32);
-const Uint8* __real_SDL_GetKeyboardState(int*);
 SDL_Surface* __real_TTF_RenderUTF8_Solid(TTF_Font*, const char*, SDL_Color);
 SDL_Texture* __real_SDL_CreateTextureFromSurface(SDL_Renderer*, SDL_Surface*);
 void __real_SDL_FreeSurface(SDL_Surface*);
@@ -87,129 +134,73 @@ void __real_SDL_DestroyTexture(SDL_Texture*);
 void __real_SDL_RenderPresent(SDL_Renderer*);
 SDL_bool __real_SDL_HasIntersection(const SDL_Rect*, const SDL_Rect*);
 int __real_SDL_PollEvent(SDL_Event*);
+std::time_t __real_time(std::time_t*);
 
 int __wrap_SDL_Init(Uint32 flags)
 {
-    note("SDL_Init");
-    if (currentSettings.failInit) {
-        return -1;
-    }
-    return __real_SDL_Init(flags);
+    note("SDL_Init", flags);
+    return currentSettings.failInit ? -1 : __real_SDL_Init(flags);
 }
 
 int __wrap_SDL_CreateWindowAndRenderer(int w, int h, Uint32 flags, SDL_Window** window,
                                        SDL_Renderer** renderer)
 {
-    note("SDL_CreateWindowAndRenderer");
-    if (currentSettings.failWindow) {
-        return -1;
-    }
-    return __real_SDL_CreateWindowAndRenderer(w, h, flags, window, renderer);
+    note("SDL_CreateWindowAndRenderer", w, h, flags);
+    return currentSettings.failWindow
+               ? -1
+               : __real_SDL_CreateWindowAndRenderer(w, h, flags, window, renderer);
 }
 
 int __wrap_Mix_OpenAudio(int frequency, Uint16 format, int channels, int chunkSize)
 {
-    note("Mix_OpenAudio");
-    if (currentSettings.failAudio) {
-        return -1;
-    }
-    return __real_Mix_OpenAudio(frequency, format, channels, chunkSize);
+    note("Mix_OpenAudio", frequency, Uint32{format}, channels, chunkSize);
+    return currentSettings.failAudio ? -1
+                                     : __real_Mix_OpenAudio(frequency, format, channels, chunkSize);
 }
 
 void __wrap_SDL_SetWindowTitle(SDL_Window* window, const char* title)
 {
-    note("SDL_SetWindowTitle");
-    currentLog.title = title;
+    note("SDL_SetWindowTitle", title);
     __real_SDL_SetWindowTitle(window, title);
 }
 
 int __wrap_TTF_Init(void)
 {
     note("TTF_Init");
-    if (currentSettings.failTtfInit) {
-        return -1;  // the engine stays down, so opening the font fails for real
-    }
-    return __real_TTF_Init();
+    // A refused start leaves the engine down, so opening the font then fails for real.
+    return currentSettings.failTtfInit ? -1 : __real_TTF_Init();
 }
 
 SDL_RWops* __wrap_SDL_RWFromMem(void* mem, int size)
 {
-    note("SDL_RWFromMem");
+    note("SDL_RWFromMem", size);
     return __real_SDL_RWFromMem(mem, size);
 }
 
 SDL_RWops* __wrap_SDL_RWFromConstMem(const void* mem, int size)
 {
-    note("SDL_RWFromConstMem");
-    currentLog.musicBytes.push_back(static_cast<const unsigned char*>(mem));
+    note("SDL_RWFromConstMem", size);
+    currentLog.constStreams.emplace_back(static_cast<const unsigned char*>(mem), size);
     return __real_SDL_RWFromConstMem(mem, size);
 }
 
+// A refused open or load still takes a stream handed over, as the library would close it.
 TTF_Font* __wrap_TTF_OpenFontRW(SDL_RWops* src, int freesrc, int ptsize)
 {
-    note("TTF_OpenFontRW");
+    note("TTF_OpenFontRW", freesrc, ptsize);
     if (currentSettings.failFontOpen) {
         if (src != nullptr && freesrc != 0) {
-            SDL_RWclose(src);  // the stream was handed over, as the library would close it
+            SDL_RWclose(src);
         }
         return nullptr;
     }
     return __real_TTF_OpenFontRW(src, freesrc, ptsize);
 }
 
-void __wrap_TTF_CloseFont(TTF_Font* font)
-{
-    note("TTF_CloseFont");
-    __real_TTF_CloseFont(font);
-}
-
-void __wrap_SDL_DestroyRenderer(SDL_Renderer* renderer)
-{
-    note("SDL_DestroyRenderer");
-    __real_SDL_DestroyRenderer(renderer);
-}
-
-void __wrap_SDL_DestroyWindow(SDL_Window* window)
-{
-    note("SDL_DestroyWindow");
-    __real_SDL_DestroyWindow(window);
-}
-
-void __wrap_SDL_Quit(void)
-{
-    note("SDL_Quit");
-    __real_SDL_Quit();
-}
-
-void __wrap_Mix_FreeMusic(Mix_Music* music)
-{
-    note(music == nullptr ? "Mix_FreeMusic(null)" : "Mix_FreeMusic");
-    __real_Mix_FreeMusic(music);
-}
-
-void __wrap_Mix_CloseAudio(void)
-{
-    note("Mix_CloseAudio");
-    __real_Mix_CloseAudio();
-}
-
-void __wrap_TTF_Quit(void)
-{
-    note("TTF_Quit");
-    __real_TTF_Quit();
-}
-
-int __wrap_Mix_HaltMusic(void)
-{
-    note("Mix_HaltMusic");
-    return __real_Mix_HaltMusic();
-}
-
 Mix_Music* __wrap_Mix_LoadMUS_RW(SDL_RWops* src, int freesrc)
 {
-    note("Mix_LoadMUS_RW");
-    ++seam::musicLoads;
-    if (currentSettings.failMusicLoadAt == seam::musicLoads) {
+    note("Mix_LoadMUS_RW", freesrc);
+    if (currentSettings.failMusicLoadAt == ++seam::musicLoads) {
         if (src != nullptr && freesrc != 0) {
             SDL_RWclose(src);
         }
@@ -219,21 +210,38 @@ Mix_Music* __wrap_Mix_LoadMUS_RW(SDL_RWops* src, int freesrc)
     return __real_Mix_LoadMUS_RW(src, freesrc);
 }
 
+void __wrap_Mix_FreeMusic(Mix_Music* music)
+{
+    note(music == nullptr ? "Mix_FreeMusic(null)" : "Mix_FreeMusic");
+    __real_Mix_FreeMusic(music);
+}
+
 int __wrap_Mix_PlayMusic(Mix_Music* music, int loops)
 {
-    note("Mix_PlayMusic");
-    currentLog.playLoops.push_back(loops);
+    note("Mix_PlayMusic", loops);
     return __real_Mix_PlayMusic(music, loops);
 }
 
 Uint32 __wrap_SDL_GetTicks(void)
 {
-    if (!currentSettings.ticks.empty()) {
-        const Uint32 now = currentSettings.ticks.front();
-        currentSettings.ticks.erase(currentSettings.ticks.begin());
-        return now;
+    auto& ticks = currentSettings.ticks;
+    if (ticks.empty()) {
+        return __real_SDL_GetTicks();
     }
-    return __real_SDL_GetTicks();
+    const Uint32 now = ticks.front();
+    ticks.erase(ticks.begin());
+    return now;
+}
+
+std::time_t __wrap_time(std::time_t* result)
+{
+    if (currentSettings.clock < 0) {
+        return __real_time(result);
+    }
+    if (result != nullptr) {
+        *result = currentSettings.clock;
+    }
+    return currentSettings.clock;
 }
 
 void __wrap_SDL_Delay(Uint32 ms)
@@ -258,41 +266,30 @@ const Uint8* __wrap_SDL_GetKeyboardState(int* numkeys)
 
 SDL_Surface* __wrap_TTF_RenderUTF8_Solid(TTF_Font* font, const char* text, SDL_Color fg)
 {
-    if (currentSettings.failTextRender) {
-        return nullptr;
-    }
-    SDL_Surface* surface = __real_TTF_RenderUTF8_Solid(font, text, fg);
-    if (surface != nullptr) {
-        ++currentLog.surfaces;
-    }
+    SDL_Surface* surface =
+        currentSettings.failTextRender ? nullptr : __real_TTF_RenderUTF8_Solid(font, text, fg);
+    currentLog.surfaces += surface != nullptr ? 1 : 0;
     return surface;
 }
 
 SDL_Texture* __wrap_SDL_CreateTextureFromSurface(SDL_Renderer* renderer, SDL_Surface* surface)
 {
-    if (currentSettings.failTexture) {
-        return nullptr;
-    }
-    SDL_Texture* texture = __real_SDL_CreateTextureFromSurface(renderer, surface);
-    if (texture != nullptr) {
-        ++currentLog.textures;
-    }
+    SDL_Texture* texture = currentSettings.failTexture
+                               ? nullptr
+                               : __real_SDL_CreateTextureFromSurface(renderer, surface);
+    currentLog.textures += texture != nullptr ? 1 : 0;
     return texture;
 }
 
 void __wrap_SDL_FreeSurface(SDL_Surface* surface)
 {
-    if (surface != nullptr) {
-        --currentLog.surfaces;
-    }
+    currentLog.surfaces -= surface != nullptr ? 1 : 0;
     __real_SDL_FreeSurface(surface);
 }
 
 void __wrap_SDL_DestroyTexture(SDL_Texture* texture)
 {
-    if (texture != nullptr) {
-        --currentLog.textures;
-    }
+    currentLog.textures -= texture != nullptr ? 1 : 0;
     __real_SDL_DestroyTexture(texture);
 }
 
@@ -312,10 +309,7 @@ void __wrap_SDL_RenderPresent(SDL_Renderer* renderer)
 
 SDL_bool __wrap_SDL_HasIntersection(const SDL_Rect* a, const SDL_Rect* b)
 {
-    if (currentSettings.forceHits) {
-        return SDL_TRUE;
-    }
-    return __real_SDL_HasIntersection(a, b);
+    return currentSettings.forceHits ? SDL_TRUE : __real_SDL_HasIntersection(a, b);
 }
 
 int __wrap_SDL_PollEvent(SDL_Event* event)

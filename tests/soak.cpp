@@ -2,7 +2,6 @@
 // autopilot that wins with a player who never moves, while resident memory is watched.
 // Usage: soak [FRAMES]   (default 100000). Exits 1 when memory grows after the warm-up.
 #include "autopilot.h"
-#include "embedded_assets.h"
 #include "game.h"
 
 #include <cstdio>
@@ -44,16 +43,9 @@ int main(int argc, char* argv[])
     SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
 
     Game stage;
-    if (SDL_Init(SDL_INIT_EVERYTHING) < 0 ||
-        SDL_CreateWindowAndRenderer(stage.width, stage.height, 0, &stage.window, &stage.renderer) <
-            0 ||
-        Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) < 0 || TTF_Init() < 0) {
-        std::printf("soak: set-up failed: %s\n", SDL_GetError());
+    if (!startUp(stage)) {
         return 1;
     }
-    stage.font = TTF_OpenFontRW(
-        SDL_RWFromConstMem(asset_norbatika_ttf, static_cast<int>(asset_norbatika_ttf_size)), 1,
-        stage.fontSize);
 
     Tally tally;
     long frame = 0;
@@ -80,7 +72,7 @@ int main(int argc, char* argv[])
         while (!game.gameOver && frame < totalFrames) {
             updateGame(game, player, ball, grid);
             if (steering && !game.gameOver) {
-                pilot.steer(game, player, ball);
+                player.paddle.x += pilot.steer(sightOf(game, player, ball)) * game.paddleSpeed;
             }
             game.frameStart = static_cast<int32_t>(SDL_GetTicks()) - 1000;  // no wait
             drawFrame(game, player, ball, grid);
@@ -102,13 +94,8 @@ int main(int argc, char* argv[])
     const long atEnd = statusKilobytes("RssAnon");
     const long residentAtEnd = statusKilobytes("VmRSS");
 
-    Mix_FreeMusic(music);
-    TTF_CloseFont(stage.font);
-    SDL_DestroyRenderer(stage.renderer);
-    SDL_DestroyWindow(stage.window);
-    Mix_CloseAudio();
-    TTF_Quit();
-    SDL_Quit();
+    stage.music = music;
+    shutDown(stage);
 
     std::printf("soak: %ld frames, %d games (%d won), %d walls cleared\n", frame, tally.games,
                 tally.won, tally.levels);

@@ -1,20 +1,11 @@
 #include "stage.h"
 
-#include "embedded_assets.h"
+#include <algorithm>
 
 void Stage::SetUp()
 {
     seam::reset();
-    ASSERT_EQ(SDL_Init(SDL_INIT_EVERYTHING), 0) << SDL_GetError();
-    ASSERT_EQ(SDL_CreateWindowAndRenderer(game.width, game.height, 0, &game.window, &game.renderer),
-              0)
-        << SDL_GetError();
-    ASSERT_EQ(Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048), 0) << Mix_GetError();
-    ASSERT_EQ(TTF_Init(), 0);
-    game.font = TTF_OpenFontRW(
-        SDL_RWFromConstMem(asset_norbatika_ttf, static_cast<int>(asset_norbatika_ttf_size)), 1,
-        game.fontSize);
-    ASSERT_NE(game.font, nullptr) << TTF_GetError();
+    ASSERT_TRUE(startUp(game)) << SDL_GetError();
     seam::reset();
     seam::settings().skipDelay = true;
     seam::settings().captureFrames = true;
@@ -23,14 +14,7 @@ void Stage::SetUp()
 void Stage::TearDown()
 {
     seam::settings() = seam::Settings();
-    Mix_HaltMusic();
-    Mix_FreeMusic(game.music);
-    TTF_CloseFont(game.font);
-    SDL_DestroyRenderer(game.renderer);
-    SDL_DestroyWindow(game.window);
-    Mix_CloseAudio();
-    TTF_Quit();
-    SDL_Quit();
+    shutDown(game);
 }
 
 Uint32 Stage::pixel(int x, int y) const
@@ -52,10 +36,33 @@ int Stage::countColour(const SDL_Rect& area, Uint32 rgb) const
     return n;
 }
 
+int Stage::textMismatches(const SDL_Rect& box, const std::string& text) const
+{
+    // An 8-bit surface: index 0 is the transparent background, any other the text. Only what
+    // lies inside the window is compared.
+    SDL_Surface* expected = TTF_RenderUTF8_Solid(game.font, text.c_str(), {255, 255, 255, 0});
+    int mismatches = box.w * box.h;
+    if (expected != nullptr && expected->w == box.w && expected->h == box.h) {
+        mismatches = 0;
+        for (int y = 0; y < box.h; ++y) {
+            const auto* row = static_cast<const Uint8*>(expected->pixels) +
+                              static_cast<std::ptrdiff_t>(y) * expected->pitch;
+            for (int x = std::max(0, -box.x); x < box.w && box.x + x < game.width; ++x) {
+                const Uint32 wanted = row[x] != 0 ? 0xFFFFFFU : 0x000000U;
+                mismatches += pixel(box.x + x, box.y + y) != wanted ? 1 : 0;
+            }
+        }
+    }
+    SDL_FreeSurface(expected);
+    return mismatches;
+}
+
 void Stage::draw()
 {
-    game.frameStart = static_cast<int32_t>(SDL_GetTicks());
-    drawFrame(game, player, ball, grid);
+    for (int frame = 0; frame < 2; ++frame) {
+        game.frameStart = static_cast<int32_t>(SDL_GetTicks());
+        drawFrame(game, player, ball, grid);
+    }
 }
 
 void setKnownPalette(Game& game)
