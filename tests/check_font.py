@@ -139,7 +139,7 @@ def regenerate(font_path, glyphs_path):
         problems.append("two runs of the generator give different bytes")
     if built[0] != committed:
         problems.append(f"{font_path} is not what its glyph source gives"
-                        " (run /usr/bin/python3 tools/font/make_font.py)")
+                        " (regenerate it: cmake --build --preset tests --target assets)")
     return problems, len(committed)
 
 

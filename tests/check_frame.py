@@ -4,6 +4,7 @@ draws at the start of a level: the wall, the paddle, the ball and the status lin
 
 Usage: check_frame.py SHOT.ppm [--level-one]
        check_frame.py SHOT.ppm --paddle-right-of X   (checks only the paddle)
+       check_frame.py SHOT.ppm --ball                (only finds the ball and prints "x y")
 Prints the paddle's and the ball's positions; exits 1 with the reasons when something is off.
 """
 import sys
@@ -46,6 +47,15 @@ class Frame:
         return {self.at(i, j) for j in range(y, y + h) for i in range(x, x + w)}
 
 
+def find_ball(frame):
+    """The top left corner of a white 16 x 16 square below the wall and above the paddle."""
+    for y in range(250, 676 - 15):
+        for x in range(0, 620 - 15):
+            if frame.at(x, y) == WHITE and frame.colours(x, y, 16, 16) == {WHITE}:
+                return x, y
+    return None
+
+
 def main():
     args = sys.argv[1:]
     frame = Frame(args[0])
@@ -53,6 +63,11 @@ def main():
     if (frame.width, frame.height) != (620, 720):
         print(f"window is {frame.width} x {frame.height}, not 620 x 720")
         return 1
+
+    if "--ball" in args:
+        ball = find_ball(frame)
+        print(f"{ball[0]} {ball[1]}" if ball else "no ball")
+        return 0 if ball else 1
 
     paddle_only = "--paddle-right-of" in args
     # The wall: 35 cells, each one flat colour that is not black, with black gaps between.
@@ -87,15 +102,7 @@ def main():
             print(p)
         return 1 if problems else 0
 
-    # The ball: a white 16 x 16 square somewhere below the wall and above the paddle.
-    ball = None
-    for y in range(250, 676 - 15):
-        for x in range(0, 620 - 15):
-            if frame.at(x, y) == WHITE and frame.colours(x, y, 16, 16) == {WHITE}:
-                ball = (x, y)
-                break
-        if ball:
-            break
+    ball = find_ball(frame)
     if ball is None:
         problems.append("no 16 x 16 white ball between the wall and the paddle")
 

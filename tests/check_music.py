@@ -5,6 +5,8 @@ stream and no loop-point comments, 60 to 180 seconds each and at most 12 MB toge
 silent for more than a second, and seamless when the end runs back into the start.
 
 Usage: check_music.py ASSET_DIR
+       check_music.py --pcm FILE   (what SDL's disk audio driver wrote while the game played:
+                                    at least a second of 16-bit stereo at 44100 Hz, not silent)
 Needs vorbis-tools (ogginfo, oggdec) and python3-numpy.
 """
 import os
@@ -84,7 +86,17 @@ def check_track(path, work, problems):
     return size, rms_db
 
 
+def check_pcm(path):
+    samples = np.fromfile(path, "<i2").astype(np.float64)
+    seconds = len(samples) / (44100 * 2)
+    rms = np.sqrt(np.mean(samples ** 2)) if len(samples) else 0.0
+    print(f"{seconds:.1f} s, rms {rms:.0f}")
+    return 0 if seconds >= 1 and rms > 300 else 1
+
+
 def main():
+    if sys.argv[1] == "--pcm":
+        return check_pcm(sys.argv[2])
     asset_dir = sys.argv[1]
     problems = []
     sizes, loudness = [], []

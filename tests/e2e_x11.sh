@@ -1,38 +1,21 @@
 #!/usr/bin/env bash
-# Plays the built game in a real X window under Xvfb, from an empty folder with the source tree
-# hidden: the title, the picture, a held Right key, and Q ending the run with status 0 and
-# nothing printed. Usage: e2e_x11.sh GAME_BINARY [SCREENSHOT.png]
+# Plays the built game in a real X window (DISPLAY, from scripts/with-xvfb.sh), from an empty
+# folder with the source tree hidden: the title, the picture, a held Right key, and Q ending the
+# run with status 0 and nothing printed. Usage: e2e_x11.sh GAME_BINARY [SCREENSHOT.png]
 set -euo pipefail
 game=$(realpath "$1")
 keep=${2:-}
 here=$(dirname "$(realpath "$0")")
 source_dir=$(dirname "$here")
+source "$source_dir/scripts/lib.sh"
 work=$(mktemp -d)
-xvfb_pid=""
-cleanup() {
-    [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*"
-    [[ -s "$work/stderr" ]] && tail -n 20 "$work/stderr"
-    exit 1
-}
+trap 'rm -rf "$work"' EXIT
 
 cp "$game" "$work/norbatika"
+mkdir "$work/empty"
 # In a sanitizer build, leaks are the in-process tests' and valgrind's concern: the X and D-Bus
 # libraries keep memory until exit that would only blur this test's verdict.
-export ASAN_OPTIONS="detect_leaks=0"
-mkdir "$work/empty"
-
-display=":$((50 + $$ % 200))"
-Xvfb "$display" -screen 0 640x740x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
-
+export ASAN_OPTIONS="detect_leaks=0" SDL_AUDIODRIVER=dummy
 # Hide the source tree behind an empty mount when we may, so nothing can be read from it.
 run_game() {
     cd "$work/empty"
@@ -42,34 +25,37 @@ run_game() {
     fi
     exec "$work/norbatika"
 }
-(SDL_AUDIODRIVER=dummy; export SDL_AUDIODRIVER; (run_game) >"$work/stdout" 2>"$work/stderr"; echo $? >"$work/status") &
+( (run_game) >"$work/stdout" 2>"$work/stderr"; echo $? >"$work/status") &
 
 window=$(timeout 20 xdotool search --sync --class '^norbatika$' | head -n 1) || fail "no window"
 title=$(xprop -id "$window" _NET_WM_NAME)
 [[ "$title" == '_NET_WM_NAME(UTF8_STRING) = "ノルバティカ"' ]] || fail "title: $title"
 read -r width height < <(xwininfo -id "$window" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}')
 [[ "$width x $height" == "620 x 720" ]] || fail "window is $width x $height"
-sleep 0.3
 
-shot() { import -window "$window" "$work/$1.png" && convert "$work/$1.png" "$work/$1.ppm"; }
-shot start
-/usr/bin/python3 "$here/check_frame.py" "$work/start.ppm" --level-one || fail "first picture"
+shows() {  # shows NAME CHECK-OPTION...: a picture of the window passes check_frame.py
+    local name=$1
+    shift
+    import -window "$window" "$work/$name.png" 2>/dev/null &&
+        convert "$work/$name.png" "$work/$name.ppm" &&
+        "$python" "$here/check_frame.py" "$work/$name.ppm" "$@" >"$work/$name.check"
+}
+within 10 shows start --level-one || fail "first picture: $(cat "$work/start.check")"
 [[ -n "$keep" ]] && cp "$work/start.png" "$keep"
+pass "window, title and first picture"
 
-xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool keydown --window "$window" Right
-sleep 0.5
-shot right
-xdotool keyup --window "$window" Right
-/usr/bin/python3 "$here/check_frame.py" "$work/right.ppm" --paddle-right-of 278 ||
-    fail "held Right did not move the paddle"
+focused() { [[ "$(xdotool getwindowfocus)" == "$window" ]]; }
+xdotool windowfocus "$window"
+within 10 focused || fail "the window did not take the focus"
+xdotool keydown Right
+within 10 shows right --paddle-right-of 278 || fail "held Right: $(cat "$work/right.check")"
+xdotool keyup Right
+pass "held Right moves the paddle"
 
-# The game reads the key's state once per frame, so hold Q as a player would, not a 0 ms tap.
-xdotool keydown --window "$window" q
-sleep 0.2
-xdotool keyup --window "$window" q 2>/dev/null || true  # the window may be gone already
-for _ in $(seq 100); do [[ -f "$work/status" ]] && break; sleep 0.1; done
-[[ -f "$work/status" ]] || fail "Q did not end the run"
+# The game reads the key's state once per frame, so Q is held until the run has ended.
+xdotool keydown q
+within 10 test -f "$work/status" || fail "Q did not end the run"
+xdotool keyup q 2>/dev/null || true
 [[ "$(cat "$work/status")" == 0 ]] || fail "exit status $(cat "$work/status")"
 [[ ! -s "$work/stdout" ]] || fail "printed: $(cat "$work/stdout")"
-echo "window, picture, Right and Q as expected"
+pass "Q ends the run with status 0 and nothing printed"

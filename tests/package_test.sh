@@ -3,16 +3,17 @@
 # it as a user's machine would see it: its dependencies are Debian's runtime packages and cover
 # every library the program links, the program, the menu entry and the icons are where a desktop
 # looks, and the installed program runs headless to its first frame and quits on Q with status 0.
-# Usage: package_test.sh BUILD_DIR CPACK QUIT_SHIM
+# Usage: package_test.sh BUILD_DIR CPACK DRIVER_LIBRARY
 set -euo pipefail
 build=$(realpath "$1")
 cpack=$2
-shim=$(realpath "$3")
-here=$(dirname "$(realpath "$0")")
-source_dir=$(dirname "$here")
+driver=$(realpath "$3")
+source_dir=$(realpath "$(dirname "$0")/..")
+source "$source_dir/scripts/lib.sh"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 failures=0
+# Every check is made, and the verdict comes at the end.
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))
@@ -64,31 +65,27 @@ if [[ -f "$desktop" ]]; then
 else
     fail "no usr/share/applications/norbatika.desktop"
 fi
-/usr/bin/python3 "$source_dir/tools/icon/make_icons.py" "$scratch/icons"
+"$python" "$source_dir/tools/icon/make_icons.py" "$scratch/icons"
 for size in 16 32 48 64 128 256; do
     icon="$scratch/root/usr/share/icons/hicolor/${size}x${size}/apps/norbatika.png"
     [[ -f "$icon" ]] || { fail "no ${size}x${size} icon"; continue; }
-    read -r width height < <(/usr/bin/python3 -c '
-import struct, sys
-data = open(sys.argv[1], "rb").read(24)
-assert data[:8] == b"\x89PNG\r\n\x1a\n" and data[12:16] == b"IHDR", "not a PNG"
-print(*struct.unpack(">II", data[16:24]))' "$icon") || { fail "${size}x${size} icon is not a PNG"; continue; }
-    [[ "$width x $height" == "$size x $size" ]] || fail "${size}x${size} icon is $width x $height"
+    shape=$(identify -format '%m %w x %h' "$icon") || { fail "${size}x${size} icon unreadable"; continue; }
+    [[ "$shape" == "PNG $size x $size" ]] || fail "${size}x${size} icon is $shape"
     cmp -s "$icon" "$scratch/icons/norbatika-$size.png" ||
         fail "${size}x${size} icon differs from what tools/icon/make_icons.py draws now"
 done
 
-# ---- The installed program, headless, to its first frame and Q ----
+# ---- The installed program, headless, to its first frame and a quit ----
 mkdir "$scratch/empty"
 status=0
-(cd "$scratch/empty" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy SCRIPT_QUIT_FRAME=1 \
-    LD_PRELOAD="$shim" timeout 60 "$game" >"$scratch/stdout" 2>"$scratch/stderr") || status=$?
+(cd "$scratch/empty" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy DRIVER_QUIT=1 \
+    LD_PRELOAD="$driver" "$game" >"$scratch/stdout" 2>"$scratch/stderr") || status=$?
 cat "$scratch/stderr"
 [[ $status -eq 0 ]] || fail "the installed game ended with status $status"
 [[ ! -s "$scratch/stdout" ]] || fail "the installed game printed: $(cat "$scratch/stdout")"
-# Q is read in the second iteration, which still draws its frame before the loop ends.
-grep -qx 'script: 2 frames, 1 tracks loaded' "$scratch/stderr" ||
-    fail "expected the first frame, then Q ending the run after one more"
+# The quit is taken in the second iteration, which still draws its frame before the loop ends.
+grep -qx 'driver: 2 frames, 1 tracks loaded' "$scratch/stderr" ||
+    fail "expected the first frame, then the quit ending the run after one more"
 
 ((failures == 0)) || exit 1
 echo "package, dependencies, files and a headless run as expected"

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs a command with DISPLAY on a fresh Xvfb server (640 x 800, 24-bit colour) of its own,
+# which ends with it. The server picks a free display and names it once it takes clients.
+# Usage: with-xvfb.sh COMMAND [ARGUMENT...]
+set -euo pipefail
+work=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 640x800x24 -nolisten tcp 3>"$work/display" >"$work/log" 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$work"' EXIT
+for _ in $(seq 200); do
+    [[ -s "$work/display" ]] && break
+    kill -0 "$xvfb" 2>/dev/null || break
+    sleep 0.05
+done
+[[ -s "$work/display" ]] || { cat "$work/log" >&2; echo "with-xvfb: Xvfb did not start" >&2; exit 1; }
+status=0
+DISPLAY=":$(head -n 1 "$work/display")" "$@" || status=$?
+exit "$status"
