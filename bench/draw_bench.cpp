@@ -1,42 +1,12 @@
 // The cost of drawing one frame on SDL's software renderer (the dummy video driver), without the
 // pacing wait: the frame's start is put a second in the past before every call.
-#include "embedded_assets.h"
 #include "game.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-// The game's window, renderer and font, opened once for every benchmark.
-struct Screen {
-    SDL_Window* window = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    TTF_Font* font = nullptr;
-};
-
-Screen screen;
-
-bool openScreen()
-{
-    SDL_setenv("SDL_VIDEODRIVER", "dummy", 0);
-    if (SDL_Init(SDL_INIT_VIDEO) < 0 ||
-        SDL_CreateWindowAndRenderer(620, 720, 0, &screen.window, &screen.renderer) < 0) {
-        return false;
-    }
-    TTF_Init();
-    screen.font = TTF_OpenFontRW(
-        SDL_RWFromConstMem(asset_norbatika_ttf, static_cast<int>(asset_norbatika_ttf_size)), 1, 16);
-    return screen.font != nullptr;
-}
-
-void closeScreen()
-{
-    TTF_CloseFont(screen.font);
-    SDL_DestroyRenderer(screen.renderer);
-    SDL_DestroyWindow(screen.window);
-    SDL_Quit();
-    TTF_Quit();
-}
+Game screen;  // the window, renderer and font, opened once by the game's own start-up
 
 // standing: blocks left in the wall; gameOver: whether the end text is drawn too.
 void drawOneFrame(benchmark::State& state, int32_t standing, bool gameOver)
@@ -92,8 +62,9 @@ int main(int argc, char* argv[])
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    if (!openScreen()) {
-        SDL_Log("cannot open the software renderer: %s", SDL_GetError());
+    SDL_setenv("SDL_VIDEODRIVER", "dummy", 0);
+    SDL_setenv("SDL_AUDIODRIVER", "dummy", 0);
+    if (!startUp(screen)) {
         return 1;
     }
     SDL_RendererInfo info;
@@ -102,6 +73,6 @@ int main(int argc, char* argv[])
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    closeScreen();
+    shutDown(screen);
     return 0;
 }
