@@ -27,3 +27,8 @@ set(web_functions "${CMAKE_CURRENT_BINARY_DIR}/web-functions.txt")
 file(WRITE "${web_functions}" "-sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=$autoResumeAudioContext,$dynCall\n")
 add_link_options(-sASYNCIFY -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 "@${web_functions}")
 set(CMAKE_EXECUTABLE_SUFFIX ".js")
+
+# The site: the page beside the program and its .wasm, one folder any web server can serve.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/site")
+configure_file("${PROJECT_SOURCE_DIR}/platforms/web/index.html"
+               "${CMAKE_BINARY_DIR}/site/index.html" COPYONLY)

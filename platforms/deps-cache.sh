@@ -55,6 +55,26 @@ fetch_sources() {
     (cd "$work/src" && run apt-get source -qq "${sources[@]}")
 }
 
+# keep_notices [FILE...]: the licence texts of the libraries this build links in, from their
+# Debian sources, into $prefix/licenses, with the given files (a runtime's Debian copyright)
+# beside them. The releases ship them as the third-party notices.
+keep_notices() {
+    local notices=$prefix/licenses
+    mkdir -p "$notices"
+    cp "$work"/src/libsdl2-[0-9]*/LICENSE.txt "$notices/SDL2.txt"
+    cp "$work"/src/libsdl2-mixer-[0-9]*/LICENSE.txt "$notices/SDL2_mixer.txt"
+    cp "$work"/src/libsdl2-ttf-[0-9]*/LICENSE.txt "$notices/SDL2_ttf.txt"
+    cp "$work"/src/freetype-[0-9]*/docs/FTL.TXT "$notices/FreeType.txt"
+    # The Ogg Vorbis decoder SDL2_mixer carries states its licence at the end of its header.
+    sed -n '/^This software is available under 2 licenses/,/^\*\//p' \
+        "$work"/src/libsdl2-mixer-[0-9]*/src/codecs/stb_vorbis/stb_vorbis.h >"$notices/stb_vorbis.txt"
+    grep -q 'ALTERNATIVE B' "$notices/stb_vorbis.txt" || { say "no stb_vorbis licence found"; exit 1; }
+    local file
+    for file in "$@"; do
+        cp "$file" "$notices/$(basename "$(dirname "$file")").txt"
+    done
+}
+
 # close_prefix: marks the prefix finished and prints it.
 close_prefix() {
     printf '%s\n' "${versions[@]}" >"$prefix/.complete"

@@ -27,13 +27,13 @@ export NODE_PATH=/usr/share/nodejs
 label=web
 source "$root/platforms/deps-cache.sh"
 
-"$root/scripts/ensure-packages.sh" emscripten cmake ninja-build dpkg-dev xz-utils >&2
+"$root/scripts/ensure-packages.sh" cross web >&2
 source_versions
 
 # The key: the Debian versions, the compiler and this script itself.
 recipe=$({
     emcc --version | head -n 1
-    cat "$0"
+    cat "$0" "$root/platforms/deps-cache.sh"
 } | sha256sum | cut -c1-12)
 open_prefix "$recipe"
 say "building into $prefix (under a minute on 2 cores)"
@@ -103,5 +103,7 @@ say "SDL2_ttf"
 cp "$ttf"/SDL_ttf.h "$headers/"
 compile "$prefix/lib/libSDL2_ttf.a" -I"$headers" -I"$prefix/include/freetype2" \
     -DTTF_USE_HARFBUZZ=0 -- "$ttf"/SDL_ttf.c
+# Emscripten's own C and C++ libraries and JavaScript runtime are linked in too.
+keep_notices /usr/share/doc/emscripten/copyright
 
 close_prefix

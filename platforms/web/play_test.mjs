@@ -21,6 +21,16 @@ const pass = (what) => { console.log(`ok: ${what}`); passed += 1; };
 class Failure extends Error {}
 const fail = (what) => { throw new Failure(what); };
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
+// Polls `probe` every quarter second until it answers something with `ok`, up to the deadline;
+// returns its last answer either way.
+const within = async (seconds, probe) => {
+  const deadline = Date.now() + seconds * 1000;
+  for (;;) {
+    const answer = await probe();
+    if (answer.ok || Date.now() > deadline) return answer;
+    await sleep(250);
+  }
+};
 
 // A page whose SDL_Init fails: SDL's environment names an audio driver that does not exist.
 const failingPage = '/sdl-init-fails.html';
@@ -107,7 +117,7 @@ try {
   };
   const check = (ppm, ...options) => {
     try {
-      return { ok: true, text: execFileSync('/usr/bin/python3', [checkFrame, ppm, ...options],
+      return { ok: true, text: execFileSync(process.env.NORBATIKA_PYTHON, [checkFrame, ppm, ...options],
                                             { encoding: 'utf8' }) };
     } catch (error) {
       return { ok: false, text: `${error.stdout}` };
@@ -115,11 +125,7 @@ try {
   };
 
   // The first picture: the whole wall, the paddle, the ball and the status lines.
-  let first = null;
-  for (let tries = 0; tries < 60 && !(first && first.ok); tries += 1) {
-    if (tries) await sleep(250);
-    first = check(await shot('start'), '--level-one');
-  }
+  const first = await within(15, async () => check(await shot('start'), '--level-one'));
   if (!first.ok) fail(`first picture:\n${first.text}`);
   if (keep) await page.screenshot({ path: keep });
   noProblems('while starting');
@@ -129,21 +135,24 @@ try {
   // Held keys: the game reads the key state once per frame.
   await canvas.focus();
   await page.keyboard.down('ArrowRight');
-  await sleep(1000);
-  const right = check(await shot('right'), '--paddle-right-of', '278');
+  const right = await within(10, async () => check(await shot('right'), '--paddle-right-of', '278'));
   await page.keyboard.up('ArrowRight');
   if (!right.ok) fail(`held ArrowRight:\n${right.text}`);
   pass(`held ArrowRight moves the paddle (${right.text.trim()})`);
 
   // The music: after a key the audio context runs and SDL's callback delivers sound.
-  await sleep(1000);
-  const audio = await page.evaluate(() => ({
-    state: Module.SDL2 && Module.SDL2.audioContext ? Module.SDL2.audioContext.state : 'none',
-    rate: Module.SDL2 && Module.SDL2.audioContext ? Module.SDL2.audioContext.sampleRate : 0,
-    ...window.heard,
-  }));
-  const rms = audio.samples ? Math.sqrt(audio.sum / audio.samples) : 0;
-  if (audio.state !== 'running' || audio.blocks < 5 || rms < 0.02) {
+  const audio = await within(10, async () => {
+    const heard = await page.evaluate(() => ({
+      state: Module.SDL2 && Module.SDL2.audioContext ? Module.SDL2.audioContext.state : 'none',
+      rate: Module.SDL2 && Module.SDL2.audioContext ? Module.SDL2.audioContext.sampleRate : 0,
+      ...window.heard,
+    }));
+    heard.rms = heard.samples ? Math.sqrt(heard.sum / heard.samples) : 0;
+    heard.ok = heard.state === 'running' && heard.blocks >= 5 && heard.rms >= 0.02;
+    return heard;
+  });
+  const { rms } = audio;
+  if (!audio.ok) {
     fail(`no music: context ${audio.state}, ${audio.blocks} blocks, rms ${rms.toFixed(4)}`);
   }
   pass(`the music plays (${audio.blocks} blocks at ${audio.rate} Hz, rms ${rms.toFixed(3)})`);
@@ -156,7 +165,12 @@ try {
   const status = await page.evaluate(() => document.body.dataset.exitStatus);
   if (status !== '0') fail(`exit status ${status}`);
   const last = await shot('last');
-  await sleep(500);
+  // Thirty of the page's own frames later, the picture must be the same.
+  await page.evaluate(() => new Promise((done) => {
+    let frames = 0;
+    const tick = () => (++frames >= 30 ? done() : requestAnimationFrame(tick));
+    requestAnimationFrame(tick);
+  }));
   const later = await shot('later');
   if (!readFileSync(last).equals(readFileSync(later))) fail('the picture changed after Q');
   // Blocks and score have changed by then, so only the paddle is looked for.
@@ -174,7 +188,7 @@ try {
   await failing.waitForFunction(() => document.body.dataset.exitStatus !== undefined, null,
                                 { timeout: 10000 }).catch(() => fail('the failing page never ended'));
   const failed = await failing.evaluate(() => document.body.dataset.exitStatus);
-  await sleep(200);
+  await within(2, async () => ({ ok: printed.length > 0 }));
   if (failed !== '-1' || printed.join('\n') !== 'log: SDL_Init()に失敗') {
     fail(`with no audio driver: status ${failed}, printed ${JSON.stringify(printed)}`);
   }

@@ -8,14 +8,15 @@ set -euo pipefail
 root=$(realpath "$(dirname "$0")/../..")
 keep=${1:+$(realpath "$1")}
 cd "$root"
-scripts/ensure-packages.sh chromium imagemagick
+source scripts/lib.sh
+scripts/ensure-packages.sh cross web
 # Node's own package manager: Debian's npm, unless a Node.js that bundles one is installed.
 command -v npm >/dev/null || scripts/ensure-packages.sh npm
 
-site=$root/$(platforms/web/build.sh)
+site=$root/$(platforms/build.sh web)
 du -cb "$site"/* | awk '{printf "%s %s bytes\n", $2, $1}'
 
 (cd platforms/web && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-timeout 300 node platforms/web/play_test.mjs "$site" "$work" ${keep:+"$keep"}
+NORBATIKA_PYTHON=$python node platforms/web/play_test.mjs "$site" "$work" ${keep:+"$keep"}

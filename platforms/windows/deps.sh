@@ -21,8 +21,7 @@ sources=(libsdl2 libsdl2-mixer libsdl2-ttf freetype)
 label=windows
 source "$root/platforms/deps-cache.sh"
 
-"$root/scripts/ensure-packages.sh" gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
-    binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils >&2
+"$root/scripts/ensure-packages.sh" cross windows >&2
 
 source_versions
 
@@ -45,7 +44,7 @@ recipe=$({
         "${mixer_options[@]}" "${ttf_options[@]}"
     x86_64-w64-mingw32-gcc-posix -dumpfullversion
     dpkg-query -W -f='${Version}\n' mingw-w64-x86-64-dev
-    cat "$toolchain"
+    cat "$toolchain" "$root/platforms/deps-cache.sh"
 } | sha256sum | cut -c1-12)
 open_prefix "$recipe"
 say "building into $prefix (about 2 minutes on 2 cores)"
@@ -66,5 +65,7 @@ build SDL2 "$work"/src/libsdl2-[0-9]* "${sdl_options[@]}"
 build FreeType "$work"/src/freetype-[0-9]* "${freetype_options[@]}"
 build SDL2_mixer "$work"/src/libsdl2-mixer-[0-9]* "${mixer_options[@]}"
 build SDL2_ttf "$work"/src/libsdl2-ttf-[0-9]* "${ttf_options[@]}"
+# The C runtime and threads library of mingw-w64 are linked in too.
+keep_notices /usr/share/doc/mingw-w64-x86-64-dev/copyright
 
 close_prefix

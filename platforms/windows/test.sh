@@ -1,39 +1,21 @@
 #!/usr/bin/env bash
 # Builds the Windows release (reusing the cached libraries) and plays it under Wine in a real X
-# window on Xvfb: what it links, the title, the picture where the Linux build draws it, a held
-# Right key, Q ending the run with status 0 and nothing printed, and a failed SDL_Init.
+# window (DISPLAY, from scripts/with-xvfb.sh): what it links, a failed SDL_Init, the music, the
+# title, the picture where the Linux build draws it, a moving ball, a held Right key, and Q
+# ending the run with status 0 and nothing printed.
 # Usage: test.sh [SCREENSHOT.png]    (keeps the first picture of the window there)
 set -euo pipefail
 root=$(realpath "$(dirname "$0")/../..")
 keep=${1:+$(realpath "$1")}
 cd "$root"
-scripts/ensure-packages.sh wine64 xvfb xauth xdotool x11-utils imagemagick
+source scripts/lib.sh
+scripts/ensure-packages.sh cross windows
+exe=$root/$(platforms/build.sh windows)
 # Debian keeps Wine's programs out of PATH.
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
-
-exe=$root/$(platforms/windows/build.sh)
-check_frame=(/usr/bin/python3 "$root/tests/check_frame.py")
-
 work=$(mktemp -d)
-xvfb_pid=""
-passed=0
-cleanup() {
-    WINEPREFIX="$work/prefix" "$wineserver" -k 2>/dev/null || true
-    [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*"
-    [[ -s "$work/stderr" ]] && tail -n 20 "$work/stderr"
-    echo "windows: $passed passed, 1 failed"
-    exit 1
-}
-pass() {
-    echo "ok: $*"
-    passed=$((passed + 1))
-}
+trap 'WINEPREFIX="$work/prefix" "$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # One file, only Windows' own DLLs, the GUI subsystem: what a player's machine needs is there.
 headers=$(x86_64-w64-mingw32-objdump -p "$exe")
@@ -52,68 +34,50 @@ cp "$exe" "$work/game/norbatika.exe"
 # Wine's audio needs an endpoint: the default ALSA device becomes one that swallows the sound.
 echo 'pcm.!default { type null }' >"$work/asound.conf"
 export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$work/asound.conf"
-
-# Xvfb picks a free display itself and writes its number once it is ready.
-Xvfb -displayfd 3 -screen 0 640x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-[[ -s "$work/display" ]] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
 "$wine" wineboot --init >/dev/null 2>&1 || fail "wineboot"
 "$wineserver" -w
 
-play() {  # play STATUS-FILE: runs the game in the background, its output in $work/std*
-    rm -f "$1"
+play() {  # runs the game in the background; its status lands in $work/status
+    rm -f "$work/status"
     (
         cd "$work/game"
         status=0
         "$wine" norbatika.exe >"$work/stdout" 2>"$work/stderr" || status=$?
-        echo "$status" >"$1"
+        echo "$status" >"$work/status"
     ) &
 }
-wait_for() {  # wait_for FILE SECONDS
-    for _ in $(seq $(($2 * 10))); do [[ -f "$1" ]] && return 0; sleep 0.1; done
-    return 1
-}
-find_window() {
-    timeout 60 xdotool search --sync --name '^ノルバティカ$' | head -n 1
-}
-press_q() {  # the game reads the key's state once per frame, so hold Q as a player would
+find_window() { timeout 60 xdotool search --sync --name '^ノルバティカ$' | head -n 1; }
+quit_with_q() {  # holds Q until the run has ended, as the game reads the key once per frame
     xdotool keydown q
-    sleep 0.5
+    within 30 test -f "$work/status" || fail "Q did not end the run"
     xdotool keyup q 2>/dev/null || true
+    [[ "$(cat "$work/status")" == 0 ]] || fail "exit status $(cat "$work/status")"
+    [[ ! -s "$work/stdout" ]] || fail "printed: $(cat "$work/stdout")"
 }
 
 # A start-up failure: the same UTF-8 line as on Linux, ended the Windows way (the C runtime's
 # text mode writes CR LF), and -1, which reaches Linux as 255.
-SDL_AUDIODRIVER=nonexistent play "$work/status"
-wait_for "$work/status" 60 || fail "the failing run did not end"
+SDL_AUDIODRIVER=nonexistent play
+within 60 test -f "$work/status" || fail "the failing run did not end"
 printf 'SDL_Init()に失敗\r\n' >"$work/expected"
 cmp -s "$work/stdout" "$work/expected" || fail "printed: $(od -c "$work/stdout" | head -n 5)"
 [[ "$(cat "$work/status")" == 255 ]] || fail "exit status $(cat "$work/status"), not -1"
 pass "failed SDL_Init: one line, status -1"
 
 # The music: SDL's disk driver writes what the mixer plays, decoded from the embedded Ogg Vorbis
-# tracks, to a file in the current folder.
-SDL_AUDIODRIVER=disk play "$work/status"
-find_window >/dev/null || fail "no window with the disk audio driver"
-sleep 2
-press_q
-wait_for "$work/status" 30 || fail "Q did not end the run with the disk audio driver"
-[[ "$(cat "$work/status")" == 0 ]] || fail "exit status $(cat "$work/status") with disk audio"
-[[ ! -s "$work/stdout" ]] || fail "printed: $(cat "$work/stdout")"
-music=$(/usr/bin/python3 -c '
-import array, math, sys
-samples = array.array("h", open(sys.argv[1], "rb").read())
-seconds = len(samples) / (44100 * 2)
-rms = math.sqrt(sum(s * s for s in samples) / len(samples)) if samples else 0
-print(f"{seconds:.1f} s, rms {rms:.0f}")
-sys.exit(0 if seconds >= 1 and rms > 300 else 1)' "$work/game/sdlaudio.raw") ||
-    fail "no music in the audio written: ${music:-none}"
+# tracks, to a file in the current folder; wait for two seconds of it.
+SDL_AUDIODRIVER=disk play
+window=$(find_window) || fail "no window with the disk audio driver"
+has_audio() { (($(stat -c %s "$work/game/sdlaudio.raw" 2>/dev/null || echo 0) >= 2 * 176400)); }
+within 30 has_audio || fail "no audio written"
+xdotool windowfocus "$window"
+quit_with_q
+music=$("$python" tests/check_music.py --pcm "$work/game/sdlaudio.raw") ||
+    fail "no music in the audio written: $music"
 pass "the level's music plays ($music)"
 
 SECONDS=0
-play "$work/status"
+play
 window=$(find_window) || fail "no window"
 title=$(xprop -id "$window" _NET_WM_NAME)
 [[ "$title" == '_NET_WM_NAME(UTF8_STRING) = "ノルバティカ"' ]] || fail "title: $title"
@@ -124,48 +88,32 @@ read -r left top width height < <(xwininfo -id "$window" |
     awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
          /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}')
 [[ "$width x $height" == "620 x 720" ]] || fail "window is $width x $height"
-shot() {
-    import -window root "$work/$1-screen.png"
-    convert "$work/$1-screen.png" -crop "620x720+$left+$top" +repage "$work/$1.png"
-    convert "$work/$1.png" "$work/$1.ppm"
-}
-ball_at() {  # ball_at SHOT.ppm: the top left corner of the 16 x 16 white ball
-    /usr/bin/python3 - "$root/tests" "$1" <<'EOF'
-import sys
-sys.path.insert(0, sys.argv[1])
-from check_frame import WHITE, Frame
-frame = Frame(sys.argv[2])
-print(next((f"{x} {y}" for y in range(250, 661) for x in range(605)
-            if frame.at(x, y) == WHITE and frame.colours(x, y, 16, 16) == {WHITE}), "none"))
-EOF
+shows() {  # shows NAME CHECK-OPTION...: a picture of the window passes check_frame.py
+    local name=$1
+    shift
+    import -window root "$work/$name-screen.png" &&
+        convert "$work/$name-screen.png" -crop "620x720+$left+$top" +repage "$work/$name.png" &&
+        convert "$work/$name.png" "$work/$name.ppm" &&
+        "$python" tests/check_frame.py "$work/$name.ppm" "$@" >"$work/$name.check"
 }
 # Wine takes a few seconds to show the first frame: wait until the whole wall is there.
-for _ in $(seq 30); do
-    shot start
-    "${check_frame[@]}" "$work/start.ppm" --level-one >"$work/check" && break
-    sleep 0.5
-done
-"${check_frame[@]}" "$work/start.ppm" --level-one || fail "first picture"
+within 30 shows start --level-one || fail "first picture: $(cat "$work/start.check")"
 [[ -n "$keep" ]] && cp "$work/start.png" "$keep"
 pass "wall, paddle, ball and status lines where the Linux build draws them, $SECONDS s in"
-shot later
-first=$(ball_at "$work/start.ppm")
-then=$(ball_at "$work/later.ppm")
-[[ "$then" != none && "$then" != "$first" ]] || fail "the ball stayed at $first (then $then)"
-pass "the ball moves: at $first, then $then"
+first=$("$python" tests/check_frame.py "$work/start.ppm" --ball)
+moved() { shows later --ball && [[ "$(cat "$work/later.check")" != "$first" ]]; }
+within 10 moved || fail "the ball stayed at $first"
+pass "the ball moves: from $first to $(cat "$work/later.check")"
 
-xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" || true
+focused() { [[ "$(xdotool getwindowfocus)" == "$window" ]]; }
+xdotool windowfocus "$window"
+within 10 focused || fail "the window did not take the focus"
 xdotool keydown Right
-sleep 1
-shot right
+within 10 shows right --paddle-right-of 278 || fail "held Right: $(cat "$work/right.check")"
 xdotool keyup Right
-"${check_frame[@]}" "$work/right.ppm" --paddle-right-of 278 || fail "held Right did not move the paddle"
-pass "held Right moves the paddle"
+pass "held Right moves the paddle ($(cat "$work/right.check"))"
 
-press_q
-wait_for "$work/status" 30 || fail "Q did not end the run"
-[[ "$(cat "$work/status")" == 0 ]] || fail "exit status $(cat "$work/status")"
-[[ ! -s "$work/stdout" ]] || fail "printed: $(cat "$work/stdout")"
+quit_with_q
 [[ ! -s "$work/stderr" ]] || fail "printed on standard error"
 pass "Q ends the run with status 0 and nothing printed"
 echo "windows: $passed passed, 0 failed"
