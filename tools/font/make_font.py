@@ -5,7 +5,7 @@ Every pixel of a glyph's grid becomes a 128 x 128 unit square; neighbouring pixe
 into non-overlapping outlines (outer contours clockwise, holes counter-clockwise), so that at
 16 points each pixel renders as exactly one 2 x 2 block. The same source gives the same bytes.
 
-Usage: /usr/bin/python3 tools/font/make_font.py [GLYPHS.txt] [OUTPUT.ttf]
+Usage: python3 tools/font/make_font.py [GLYPHS.txt] [OUTPUT.ttf]
 """
 import os
 import sys

@@ -2,7 +2,7 @@
 """Renders the specimen sheet of the game's font, every glyph at 16 and at 32 points, white on
 black and without smoothing, as the game draws it.
 
-Usage: /usr/bin/python3 tools/font/sample_sheet.py [FONT.ttf] [OUTPUT.png]
+Usage: python3 tools/font/sample_sheet.py [FONT.ttf] [OUTPUT.png]
 """
 import os
 import sys

@@ -3,7 +3,7 @@
 it to Ogg Vorbis as ass/N.ogg, and draws its spectrogram and waveform into docs/music/N.png.
 The same scores give the same files.
 
-Usage: /usr/bin/python3 tools/music/make_music.py [LEVEL ...]   (default: all seven)
+Usage: python3 tools/music/make_music.py [LEVEL ...]   (default: all seven)
 Needs Debian's python3-numpy, vorbis-tools (oggenc) and sox.
 """
 import os
