@@ -28,7 +28,8 @@ file(WRITE "${web_functions}" "-sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=$autoResumeAud
 add_link_options(-sASYNCIFY -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 "@${web_functions}")
 set(CMAKE_EXECUTABLE_SUFFIX ".js")
 
-# The site: the page beside the program and its .wasm, one folder any web server can serve.
+# The site: the page, with the version, beside the program and its .wasm, one folder any web
+# server can serve.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/site")
 configure_file("${PROJECT_SOURCE_DIR}/platforms/web/index.html"
-               "${CMAKE_BINARY_DIR}/site/index.html" COPYONLY)
+               "${CMAKE_BINARY_DIR}/site/index.html" @ONLY)

@@ -106,7 +106,9 @@ try {
   await page.goto(url);
   const title = await page.title();
   if (title !== 'ノルバティカ') fail(`page title is ${JSON.stringify(title)}`);
-  pass('page titled ノルバティカ');
+  const footer = await page.locator('footer').textContent();
+  if (!footer.includes(`ノルバティカ ${process.env.NORBATIKA_VERSION} `)) fail(`footer: ${footer}`);
+  pass(`page titled ノルバティカ, version ${process.env.NORBATIKA_VERSION} below the game`);
 
   const canvas = page.locator('#canvas');
   const shot = async (name) => {

@@ -19,4 +19,6 @@ du -cb "$site"/* | awk '{printf "%s %s bytes\n", $2, $1}'
 (cd platforms/web && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-NORBATIKA_PYTHON=$python node platforms/web/play_test.mjs "$site" "$work" ${keep:+"$keep"}
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/web/CMakeCache.txt)
+NORBATIKA_PYTHON=$python NORBATIKA_VERSION=$version \
+    node platforms/web/play_test.mjs "$site" "$work" ${keep:+"$keep"}
