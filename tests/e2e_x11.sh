@@ -5,9 +5,7 @@
 set -euo pipefail
 game=$(realpath "$1")
 keep=${2:-}
-here=$(dirname "$(realpath "$0")")
-source_dir=$(dirname "$here")
-source "$source_dir/scripts/lib.sh"
+source "$(dirname "$0")/../scripts/lib.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -21,7 +19,7 @@ run_game() {
     cd "$work/empty"
     if [[ $EUID -eq 0 ]] && unshare -m --propagation private true 2>/dev/null; then
         exec unshare -m --propagation private sh -c \
-            'mount -t tmpfs none "$1" && exec "$2"' sh "$source_dir" "$work/norbatika"
+            'mount -t tmpfs none "$1" && exec "$2"' sh "$root" "$work/norbatika"
     fi
     exec "$work/norbatika"
 }
@@ -33,20 +31,11 @@ title=$(xprop -id "$window" _NET_WM_NAME)
 read -r width height < <(xwininfo -id "$window" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}')
 [[ "$width x $height" == "620 x 720" ]] || fail "window is $width x $height"
 
-shows() {  # shows NAME CHECK-OPTION...: a picture of the window passes check_frame.py
-    local name=$1
-    shift
-    import -window "$window" "$work/$name.png" 2>/dev/null &&
-        convert "$work/$name.png" "$work/$name.ppm" &&
-        "$python" "$here/check_frame.py" "$work/$name.ppm" "$@" >"$work/$name.check"
-}
 within 10 shows start --level-one || fail "first picture: $(cat "$work/start.check")"
 [[ -n "$keep" ]] && cp "$work/start.png" "$keep"
 pass "window, title and first picture"
 
-focused() { [[ "$(xdotool getwindowfocus)" == "$window" ]]; }
-xdotool windowfocus "$window"
-within 10 focused || fail "the window did not take the focus"
+focus
 xdotool keydown Right
 within 10 shows right --paddle-right-of 278 || fail "held Right: $(cat "$work/right.check")"
 xdotool keyup Right

@@ -42,6 +42,15 @@ class Rules : public Stage {
         updateGame(game, player, ball, grid);
     }
 
+    // Knocks out block i, the only one standing, with the ball over its cell.
+    void hitOnlyBlock(int i, float vx, float vy)
+    {
+        onlyBlockStanding(i);
+        placeCell(grid, i);
+        place(grid.cell.x + 20, grid.cell.y + 3, vx, vy);
+        update();
+    }
+
     // Bounces a ball resting on the paddle at x, with no earlier bounce that could be a repeat.
     void bounceAt(int x)
     {
@@ -219,32 +228,37 @@ TEST_F(Rules, PositionsTruncateTowardZeroEveryFrame)
     EXPECT_EQ(ball.rect.y, 302);
 }
 
+struct Loss {
+    int level;
+    int lastSafeY;   // the ball's lowest top edge that is still in play: 720 less its size, less 1
+    float servedVy;  // half the level's speed
+    int paddleX;
+    int ballX;
+};
+
 TEST_F(Rules, ALostBallCostsALifeAndIsServedAgain)
 {
-    player.combo = 5;
-    place(100, 703, 1.0F, 5.0F);
-    update();
-    EXPECT_EQ(player.lives, 3);
-    place(100, 704, 1.0F, 5.0F);
-    player.paddle.x = 10;
-    update();
-    EXPECT_EQ(player.lives, 2);
-    EXPECT_EQ(player.paddle.x, 233);
-    EXPECT_EQ(ball.vx, 0.0F);
-    EXPECT_EQ(ball.vy, 4.0F);
-    EXPECT_EQ(ball.rect.x, 302);
-    EXPECT_EQ(ball.rect.y, 632);  // served at 628 and moved once
-    EXPECT_EQ(player.combo, 5);
-
-    level(7);
-    place(100, 715, 1.0F, 0.0F);
-    update();
-    EXPECT_EQ(player.lives, 2);
-    place(100, 716, 1.0F, 0.0F);
-    update();
-    EXPECT_EQ(player.lives, 1);
-    EXPECT_EQ(player.paddle.x, 237);
-    EXPECT_EQ(ball.rect.x, 308);
+    const Loss losses[] = {{1, 703, 4.0F, 233, 302}, {7, 715, 8.2F, 237, 308}};
+    for (const Loss& loss : losses) {
+        SCOPED_TRACE(loss.level);
+        level(loss.level);
+        player.lives = 3;
+        player.combo = 5;
+        place(100, loss.lastSafeY, 1.0F, 0.0F);
+        update();
+        EXPECT_EQ(player.lives, 3);
+        place(100, loss.lastSafeY + 1, 1.0F, 5.0F);
+        player.paddle.x = 10;
+        update();
+        EXPECT_EQ(player.lives, 2);
+        EXPECT_EQ(player.paddle.x, loss.paddleX);
+        EXPECT_EQ(ball.vx, 0.0F);
+        EXPECT_EQ(ball.vy, loss.servedVy);
+        EXPECT_EQ(ball.rect.x, loss.ballX);
+        // Served at 628 and moved once.
+        EXPECT_EQ(ball.rect.y, 628 + static_cast<int>(loss.servedVy));
+        EXPECT_EQ(player.combo, 5);
+    }
 }
 
 TEST_F(Rules, TheGameIsLostOneFrameAfterTheLastLifeGoes)
@@ -350,10 +364,7 @@ TEST_F(Rules, ClearingAWallStartsTheNextLevelInTheSameFrame)
 {
     player.score = 300;
     player.combo = 3;
-    onlyBlockStanding(20);
-    placeCell(grid, 20);
-    place(grid.cell.x + 20, grid.cell.y + 3, 0.0F, 0.0F);
-    update();
+    hitOnlyBlock(20, 0.0F, 0.0F);
     EXPECT_EQ(game.level, 2);
     EXPECT_FALSE(game.gameOver);
     EXPECT_EQ(player.score, 600);
@@ -371,10 +382,7 @@ TEST_F(Rules, ClearingAWallStartsTheNextLevelInTheSameFrame)
 TEST_F(Rules, ClearingTheSeventhWallWinsAndFreezesTheBallWhereTheHitLeftIt)
 {
     level(7);
-    onlyBlockStanding(34);
-    placeCell(grid, 34);
-    place(grid.cell.x + 20, grid.cell.y + 3, 1.0F, 1.0F);
-    update();
+    hitOnlyBlock(34, 1.0F, 1.0F);
     EXPECT_EQ(game.level, 8);
     EXPECT_TRUE(game.gameOver);
     EXPECT_TRUE(game.won);

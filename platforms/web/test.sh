@@ -5,10 +5,9 @@
 # SDL_Init.
 # Usage: test.sh [SCREENSHOT.png]    (keeps a picture of the page at its first frame there)
 set -euo pipefail
-root=$(realpath "$(dirname "$0")/../..")
 keep=${1:+$(realpath "$1")}
+source "$(dirname "$0")/../../scripts/lib.sh"
 cd "$root"
-source scripts/lib.sh
 scripts/ensure-packages.sh cross web
 # Node's own package manager: Debian's npm, unless a Node.js that bundles one is installed.
 command -v npm >/dev/null || scripts/ensure-packages.sh npm
