@@ -6,6 +6,22 @@ namespace {
 constexpr Uint32 white = 0xFFFFFF;
 constexpr Uint32 black = 0x000000;
 
+// A palette whose six colours are easy to tell apart: colour k is (k * 40, 255 - k * 40, k).
+void setKnownPalette(Game& game)
+{
+    for (int k = 1; k <= 6; ++k) {
+        game.palette[k - 1][0] = k * 40;
+        game.palette[k - 1][1] = 255 - k * 40;
+        game.palette[k - 1][2] = k;
+    }
+}
+
+Uint32 knownColour(int colour)
+{
+    const auto k = static_cast<Uint32>(colour);
+    return (k * 40U) << 16U | (255U - k * 40U) << 8U | k;
+}
+
 class Picture : public Stage {
   protected:
     void SetUp() override
@@ -14,8 +30,8 @@ class Picture : public Stage {
         startLevel(grid, game, player, ball);
         setKnownPalette(game);
         seam::reset();
-        seam::settings().skipDelay = true;
-        seam::settings().captureFrames = true;
+        seam::settings.skipDelay = true;
+        seam::settings.captureFrames = true;
     }
 
     // White pixels in the top band (y 0 to 59) outside the given boxes.
@@ -158,23 +174,23 @@ TEST_F(Picture, EveryTextSurfaceAndTextureIsReleasedWithinTheFrame)
     for (int frame = 0; frame < 3; ++frame) {
         draw();
     }
-    EXPECT_EQ(seam::log().surfaces, 0);
-    EXPECT_EQ(seam::log().textures, 0);
+    EXPECT_EQ(seam::log.surfaces, 0);
+    EXPECT_EQ(seam::log.textures, 0);
 }
 
 TEST_F(Picture, ALineThatCannotBeRenderedIsLeftOutOfTheFrame)
 {
-    seam::settings().failTextRender = true;
+    seam::settings.failTextRender = true;
     draw();
     EXPECT_EQ(countColour({0, 0, 620, 60}, white), 0);
     EXPECT_EQ(countColour(player.paddle, white), 155 * 12);
-    EXPECT_EQ(seam::log().frames, 2);
+    EXPECT_EQ(seam::log.frames, 2);
 
-    seam::settings().failTextRender = false;
-    seam::settings().failTexture = true;
+    seam::settings.failTextRender = false;
+    seam::settings.failTexture = true;
     draw();
     EXPECT_EQ(countColour({0, 0, 620, 60}, white), 0);
-    EXPECT_EQ(seam::log().surfaces, 0);
+    EXPECT_EQ(seam::log.surfaces, 0);
     EXPECT_EQ(pixel(8, 74), knownColour(6));
 }
 
@@ -188,12 +204,12 @@ TEST_F(Picture, TheWaitMakesUpTheRestOfSixteenMilliseconds)
     const Pace paces[] = {{1005, 5, {11}}, {1015, 15, {1}}, {1016, 16, {}}, {1040, 40, {}}};
     for (const Pace& pace : paces) {
         SCOPED_TRACE(pace.now);
-        seam::log().delays.clear();
-        seam::settings().ticks = {pace.now};
+        seam::log.delays.clear();
+        seam::settings.ticks = {pace.now};
         game.frameStart = 1000;
         drawFrame(game, player, ball, grid);
         EXPECT_EQ(game.frameTime, pace.frameTime);
-        EXPECT_EQ(seam::log().delays, pace.delays);
+        EXPECT_EQ(seam::log.delays, pace.delays);
     }
 }
 

@@ -50,7 +50,7 @@ std::vector<std::string> trackStart(int level)
 // The stream the level's track was opened from holds exactly that file.
 bool streamHoldsTrack(int level)
 {
-    const auto& streams = seam::log().constStreams;
+    const auto& streams = seam::log.constStreams;
     const std::vector<unsigned char> expected = trackFile(level);
     return streams.size() == 1 && !expected.empty() &&
            streams[0].second == static_cast<int>(expected.size()) &&
@@ -115,7 +115,7 @@ TEST_F(LevelStart, PaletteIsBytesDrawnFromTheClockAndRepeatsWithinOneSecond)
     // The C library's generator seeded with this second gives these bytes.
     constexpr int32_t pinned[6][3] = {{163, 7, 169},  {105, 154, 136}, {74, 170, 113},
                                       {221, 102, 96}, {153, 118, 192}, {117, 241, 251}};
-    seam::settings().clock = 1000000000;
+    seam::settings.clock = 1000000000;
     startLevel(grid, game, player, ball);
     for (int colour = 0; colour < 6; ++colour) {
         for (int component = 0; component < 3; ++component) {
@@ -126,7 +126,7 @@ TEST_F(LevelStart, PaletteIsBytesDrawnFromTheClockAndRepeatsWithinOneSecond)
     game.level = 2;
     startLevel(grid, game, player, ball);
     EXPECT_EQ(std::memcmp(pinned, game.palette, sizeof pinned), 0);
-    seam::settings().clock = 1000000001;
+    seam::settings.clock = 1000000001;
     startLevel(grid, game, player, ball);
     EXPECT_NE(std::memcmp(pinned, game.palette, sizeof pinned), 0);
     for (const auto& colour : game.palette) {
@@ -140,7 +140,7 @@ TEST_F(LevelStart, PaletteIsBytesDrawnFromTheClockAndRepeatsWithinOneSecond)
 TEST_F(LevelStart, FirstLevelLoadsItsTrackWithoutHaltingAnything)
 {
     startLevel(grid, game, player, ball);
-    EXPECT_EQ(seam::log().calls, trackStart(1));
+    EXPECT_EQ(seam::log.calls, trackStart(1));
     EXPECT_TRUE(streamHoldsTrack(1));
     EXPECT_NE(game.music, nullptr);
     EXPECT_EQ(Mix_PlayingMusic(), 1);
@@ -157,7 +157,7 @@ TEST_F(LevelStart, EachLaterLevelReleasesThePreviousTrackBeforeLoadingItsOwn)
         std::vector<std::string> expected = {"Mix_HaltMusic", "Mix_FreeMusic"};
         const std::vector<std::string> start = trackStart(level);
         expected.insert(expected.end(), start.begin(), start.end());
-        EXPECT_EQ(seam::log().calls, expected);
+        EXPECT_EQ(seam::log.calls, expected);
         EXPECT_TRUE(streamHoldsTrack(level));
         EXPECT_EQ(Mix_PlayingMusic(), 1);
     }
@@ -166,7 +166,7 @@ TEST_F(LevelStart, EachLaterLevelReleasesThePreviousTrackBeforeLoadingItsOwn)
 TEST_F(LevelStart, MusicThatWillNotStartIsReportedAndTheLevelIsStillSetUp)
 {
     game.level = 4;
-    seam::settings().failMusicLoadAt = 1;
+    seam::settings.failMusicLoadAt = 1;
     std::memset(grid.alive, 0, sizeof grid.alive);
     testing::internal::CaptureStdout();
     startLevel(grid, game, player, ball);

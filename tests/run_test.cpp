@@ -59,9 +59,9 @@ class Run : public ::testing::Test {
     static void fresh()
     {
         seam::reset();
-        seam::settings().skipDelay = true;
-        seam::settings().captureFrames = true;
-        seam::settings().onIteration = [](int n) {
+        seam::settings.skipDelay = true;
+        seam::settings.captureFrames = true;
+        seam::settings.onIteration = [](int n) {
             if (n == 5000) {
                 ADD_FAILURE() << "the run did not end";
                 SDL_Event quit{};
@@ -92,20 +92,20 @@ class Run : public ::testing::Test {
 
     static void pressAt(int iteration, SDL_Scancode key)
     {
-        auto previous = seam::settings().onIteration;
-        seam::settings().onIteration = [=](int n) {
+        auto previous = seam::settings.onIteration;
+        seam::settings.onIteration = [=](int n) {
             if (previous) {
                 previous(n);
             }
             if (n == iteration) {
-                seam::keys()[key] = 1;
+                seam::keys[key] = 1;
             }
         };
     }
 
     static Calls tail(std::size_t n)
     {
-        const Calls& calls = seam::log().calls;
+        const Calls& calls = seam::log.calls;
         return Calls(calls.end() - static_cast<std::ptrdiff_t>(std::min(n, calls.size())),
                      calls.end());
     }
@@ -113,7 +113,7 @@ class Run : public ::testing::Test {
     // The paddle's left edge in the last frame, found on its middle row.
     static int paddleX()
     {
-        const auto& frame = seam::log().lastFrame;
+        const auto& frame = seam::log.lastFrame;
         for (int x = 0; x < 620; ++x) {
             if ((frame.at(std::size_t{682} * 620 + static_cast<std::size_t>(x)) & 0xFFFFFFU) ==
                 0xFFFFFFU) {
@@ -126,29 +126,29 @@ class Run : public ::testing::Test {
 
 TEST_F(Run, SdlThatWillNotStartEndsTheRunAtOnce)
 {
-    seam::settings().failInit = true;
+    seam::settings.failInit = true;
     const Outcome out = run();
     EXPECT_EQ(out.status, -1);
     EXPECT_EQ(out.output, "SDL_Init()に失敗\n");
-    EXPECT_EQ(seam::log().calls, startUpThen(1, {}));
+    EXPECT_EQ(seam::log.calls, startUpThen(1, {}));
 }
 
 TEST_F(Run, AMissingWindowReleasesOnlySdl)
 {
-    seam::settings().failWindow = true;
+    seam::settings.failWindow = true;
     const Outcome out = run();
     EXPECT_EQ(out.status, -1);
     EXPECT_EQ(out.output, "SDL_CreateWindowAndRenderer()に失敗\n");
-    EXPECT_EQ(seam::log().calls, startUpThen(2, {"SDL_Quit"}));
+    EXPECT_EQ(seam::log.calls, startUpThen(2, {"SDL_Quit"}));
 }
 
 TEST_F(Run, AMissingAudioDeviceReleasesRendererWindowAndSdl)
 {
-    seam::settings().failAudio = true;
+    seam::settings.failAudio = true;
     const Outcome out = run();
     EXPECT_EQ(out.status, -1);
     EXPECT_EQ(out.output, "Mix_OpenAudio()に失敗\n");
-    EXPECT_EQ(seam::log().calls,
+    EXPECT_EQ(seam::log.calls,
               startUpThen(3, {"SDL_DestroyRenderer", "SDL_DestroyWindow", "SDL_Quit"}));
 }
 
@@ -156,21 +156,21 @@ TEST_F(Run, AFontThatWillNotOpenReleasesEverythingButTheFontEngine)
 {
     const Calls expected = startUpThen(
         startUp.size(), {"SDL_DestroyRenderer", "SDL_DestroyWindow", "Mix_CloseAudio", "SDL_Quit"});
-    seam::settings().failFontOpen = true;
+    seam::settings.failFontOpen = true;
     Outcome out = run();
     EXPECT_EQ(out.status, -1);
     EXPECT_EQ(out.output, "フォントを読込に失敗\n");
-    EXPECT_EQ(seam::log().calls, expected);
-    EXPECT_EQ(seam::log().frames, 0);
+    EXPECT_EQ(seam::log.calls, expected);
+    EXPECT_EQ(seam::log.frames, 0);
 
     // A font engine that failed to start shows up the same way.
     TearDown();
     fresh();
-    seam::settings().failTtfInit = true;
+    seam::settings.failTtfInit = true;
     out = run();
     EXPECT_EQ(out.status, -1);
     EXPECT_EQ(out.output, "フォントを読込に失敗\n");
-    EXPECT_EQ(seam::log().calls, expected);
+    EXPECT_EQ(seam::log.calls, expected);
 }
 
 TEST_F(Run, QEndsTheRunAfterItsIterationIsDrawnAndShutsDownInOrder)
@@ -179,23 +179,23 @@ TEST_F(Run, QEndsTheRunAfterItsIterationIsDrawnAndShutsDownInOrder)
     const Outcome out = run();
     EXPECT_EQ(out.status, 0);
     EXPECT_EQ(out.output, "");
-    EXPECT_EQ(seam::log().frames, 3);
-    EXPECT_EQ(seam::log().iterations, 3);
+    EXPECT_EQ(seam::log.frames, 3);
+    EXPECT_EQ(seam::log.iterations, 3);
     // The first level's track is handed to the mixer with its stream, to play endlessly.
     const Calls expectedStart =
         startUpThen(startUp.size(), {"SDL_RWFromConstMem(" + std::to_string(asset_1_ogg_size) + ")",
                                      "Mix_LoadMUS_RW(1)", "Mix_PlayMusic(-1)"});
-    EXPECT_TRUE(std::equal(expectedStart.begin(), expectedStart.end(), seam::log().calls.begin()));
+    EXPECT_TRUE(std::equal(expectedStart.begin(), expectedStart.end(), seam::log.calls.begin()));
     EXPECT_EQ(tail(shutDown.size()), shutDown);
     for (const std::string& call : releases) {
         EXPECT_EQ(seam::count(call), 1) << call;
     }
-    EXPECT_EQ(seam::log().delays.size(), 3U);
+    EXPECT_EQ(seam::log.delays.size(), 3U);
 }
 
 TEST_F(Run, AQuitAmongQueuedEventsIsTakenWithAllOfThemInOneIteration)
 {
-    seam::settings().onIteration = [](int n) {
+    seam::settings.onIteration = [](int n) {
         if (n == 2) {
             SDL_Event event{};
             event.type = SDL_USEREVENT;
@@ -208,9 +208,9 @@ TEST_F(Run, AQuitAmongQueuedEventsIsTakenWithAllOfThemInOneIteration)
     };
     const Outcome out = run();
     EXPECT_EQ(out.status, 0);
-    EXPECT_EQ(seam::log().frames, 2);
+    EXPECT_EQ(seam::log.frames, 2);
     std::vector<Uint32> taken;
-    for (const auto& [iteration, type] : seam::log().events) {
+    for (const auto& [iteration, type] : seam::log.events) {
         if (iteration == 2 && (type == SDL_QUIT || type >= SDL_USEREVENT)) {
             taken.push_back(type);
         }
@@ -220,14 +220,14 @@ TEST_F(Run, AQuitAmongQueuedEventsIsTakenWithAllOfThemInOneIteration)
 
 TEST_F(Run, ArrowKeysMoveThePaddleNinePixelsPerIterationAndCancelOut)
 {
-    seam::keys()[SDL_SCANCODE_RIGHT] = 1;
+    seam::keys[SDL_SCANCODE_RIGHT] = 1;
     pressAt(3, SDL_SCANCODE_Q);
     run();
     EXPECT_EQ(paddleX(), 233 + 3 * 9);
 
     fresh();
-    seam::keys()[SDL_SCANCODE_LEFT] = 1;
-    seam::keys()[SDL_SCANCODE_RIGHT] = 1;
+    seam::keys[SDL_SCANCODE_LEFT] = 1;
+    seam::keys[SDL_SCANCODE_RIGHT] = 1;
     pressAt(4, SDL_SCANCODE_Q);
     run();
     EXPECT_EQ(paddleX(), 233);
@@ -236,13 +236,13 @@ TEST_F(Run, ArrowKeysMoveThePaddleNinePixelsPerIterationAndCancelOut)
 TEST_F(Run, AfterTheWinKeysNoLongerMoveThePaddleButQStillEndsTheRun)
 {
     // Every rectangle meets every other, so each frame clears a wall: seven frames to the win.
-    seam::settings().forceHits = true;
-    seam::keys()[SDL_SCANCODE_RIGHT] = 1;
+    seam::settings.forceHits = true;
+    seam::keys[SDL_SCANCODE_RIGHT] = 1;
     pressAt(10, SDL_SCANCODE_Q);
     const Outcome out = run();
     EXPECT_EQ(out.status, 0);
     EXPECT_EQ(out.output, "");
-    EXPECT_EQ(seam::log().frames, 10);
+    EXPECT_EQ(seam::log.frames, 10);
     // Level 7's paddle is centred at 237 and moved once before the winning frame froze it.
     EXPECT_EQ(paddleX(), 237 + 9);
     EXPECT_EQ(seam::count("Mix_LoadMUS_RW"), 7);
@@ -251,11 +251,11 @@ TEST_F(Run, AfterTheWinKeysNoLongerMoveThePaddleButQStillEndsTheRun)
 
 TEST_F(Run, FirstLevelMusicThatWillNotStartEndsTheRunWithoutAFrameAndFails)
 {
-    seam::settings().failMusicLoadAt = 1;
+    seam::settings.failMusicLoadAt = 1;
     const Outcome out = run();
     EXPECT_EQ(out.status, -1);
     EXPECT_TRUE(isMusicError(out.output)) << out.output;
-    EXPECT_EQ(seam::log().frames, 0);
+    EXPECT_EQ(seam::log.frames, 0);
     const Calls expectedEnd = {"TTF_CloseFont", "SDL_DestroyRenderer", "SDL_DestroyWindow",
                                "SDL_Quit",      "Mix_FreeMusic(null)", "Mix_CloseAudio",
                                "TTF_Quit"};
@@ -267,12 +267,12 @@ TEST_F(Run, FirstLevelMusicThatWillNotStartEndsTheRunWithoutAFrameAndFails)
 
 TEST_F(Run, LaterLevelMusicThatWillNotStartEndsTheRunAfterOneMoreFrameAndFails)
 {
-    seam::settings().forceHits = true;  // the first frame clears level 1
-    seam::settings().failMusicLoadAt = 2;
+    seam::settings.forceHits = true;  // the first frame clears level 1
+    seam::settings.failMusicLoadAt = 2;
     const Outcome out = run();
     EXPECT_EQ(out.status, -1);
     EXPECT_TRUE(isMusicError(out.output)) << out.output;
-    EXPECT_EQ(seam::log().frames, 1);
+    EXPECT_EQ(seam::log.frames, 1);
     EXPECT_EQ(seam::count("Mix_FreeMusic"), 2);  // level 1's on the change, and the null one
     EXPECT_EQ(seam::count("Mix_FreeMusic(null)"), 1);
     for (const std::string& call : releases) {

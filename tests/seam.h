@@ -47,9 +47,9 @@ struct Log {
     std::vector<std::pair<int, Uint32>> events;  // (iteration, type) of every event taken
 };
 
-Settings& settings();
-Log& log();
-Uint8* keys();  // the scripted keyboard state the game reads
+extern Settings settings;
+extern Log log;
+extern Uint8 keys[SDL_NUM_SCANCODES];  // the scripted keyboard state the game reads
 
 // Clears the settings, the log and the keyboard.
 void reset();

@@ -7,19 +7,19 @@ void Stage::SetUp()
     seam::reset();
     ASSERT_TRUE(startUp(game)) << SDL_GetError();
     seam::reset();
-    seam::settings().skipDelay = true;
-    seam::settings().captureFrames = true;
+    seam::settings.skipDelay = true;
+    seam::settings.captureFrames = true;
 }
 
 void Stage::TearDown()
 {
-    seam::settings() = seam::Settings();
+    seam::settings = seam::Settings();
     shutDown(game);
 }
 
 Uint32 Stage::pixel(int x, int y) const
 {
-    const auto& frame = seam::log().lastFrame;
+    const auto& frame = seam::log.lastFrame;
     const auto index = static_cast<std::size_t>(y) * static_cast<std::size_t>(game.width) +
                        static_cast<std::size_t>(x);
     return index < frame.size() ? frame[index] & 0xFFFFFFU : 0xDEADBEEFU;
@@ -63,19 +63,4 @@ void Stage::draw()
         game.frameStart = static_cast<int32_t>(SDL_GetTicks());
         drawFrame(game, player, ball, grid);
     }
-}
-
-void setKnownPalette(Game& game)
-{
-    for (int k = 1; k <= 6; ++k) {
-        game.palette[k - 1][0] = k * 40;
-        game.palette[k - 1][1] = 255 - k * 40;
-        game.palette[k - 1][2] = k;
-    }
-}
-
-Uint32 knownColour(int colour)
-{
-    const auto k = static_cast<Uint32>(colour);
-    return (k * 40U) << 16U | (255U - k * 40U) << 8U | k;
 }

@@ -30,7 +30,3 @@ class Stage : public ::testing::Test {
     Ball ball;
     BlockGrid grid{game};
 };
-
-// A palette whose six colours are easy to tell apart: colour k is (k * 40, 255 - k * 40, k).
-void setKnownPalette(Game& game);
-Uint32 knownColour(int colour);
