@@ -7,14 +7,10 @@
 #include "game.h"
 
 struct Sight {
-    int32_t ballX = 0;
-    int32_t ballY = 0;
-    int32_t ballSize = 16;
+    SDL_Rect ball = {0, 0, 16, 16};  // w: the level's ball size
     float vx = 0.0F;
     float vy = 0.0F;
-    int32_t paddleX = 0;
-    int32_t paddleY = 676;
-    int32_t paddleW = 0;
+    SDL_Rect paddle = {0, 676, 0, 12};
     int32_t width = 620;
 };
 

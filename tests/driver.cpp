@@ -2,10 +2,10 @@
 // alike. It changes nothing unless asked, each part by its environment variable:
 //   DRIVER_PLAY=1         the autopilot holds Left or Right, steering by what is drawn
 //   DRIVER_HITS=FROM-TO   every block cell answers as hit from frame FROM to before TO
-//   DRIVER_QUIT=N         a quit event is pushed after frame N; a run still going 100 frames
-//                         later is ended with status 70
-//   DRIVER_PRESENTS=FILE  each present's monotonic time in ns and the blocks it showed, and the
-//                         CPU time at the first and the last present, written at exit
+//   DRIVER_QUIT=N         a quit event follows frame N; a run still going 100 frames later
+//                         is ended with status 70
+//   DRIVER_PRESENTS=FILE  the CPU time at the first and the last present, then each present's
+//                         monotonic time in ns and the blocks it showed, written at exit
 // Frames are counted at SDL_RenderPresent; a summary goes to standard error at exit.
 #include "autopilot.h"
 
@@ -29,11 +29,8 @@ Thing recognise(const SDL_Rect* rect)
     if (rect == nullptr) {
         return Thing::other;
     }
-    if (rect->h == 22) {
-        return Thing::block;
-    }
-    if (rect->h == 12) {
-        return Thing::paddle;
+    if (rect->h == 22 || rect->h == 12) {
+        return rect->h == 22 ? Thing::block : Thing::paddle;
     }
     return rect->w == 16 && rect->h == 16 ? Thing::ball : Thing::other;
 }
@@ -49,24 +46,6 @@ long setting(const char* name, long otherwise)
     return text != nullptr ? std::strtol(text, nullptr, 10) : otherwise;
 }
 
-constexpr int maxFrames = 1 << 16;  // 17 minutes at 62.5 frames a second
-
-struct Record {
-    int frames = 0;
-    int tracksLoaded = 0;
-    int blocksThisFrame = 0;
-    long long presentNs[maxFrames] = {};
-    short blocks[maxFrames] = {};
-    long long firstCpuUs = -1;
-    long long lastCpuUs = -1;
-    Sight sight;
-    SDL_Point lastBall = {0, 0};
-    Autopilot pilot;
-    Uint8 keys[SDL_NUM_SCANCODES] = {};
-};
-
-Record record;
-
 long long cpuMicroseconds()
 {
     rusage usage{};
@@ -75,21 +54,22 @@ long long cpuMicroseconds()
            usage.ru_stime.tv_usec;
 }
 
-void quitWhenDue()
-{
-    const long quitFrame = setting("DRIVER_QUIT", -1);
-    if (quitFrame < 0) {
-        return;
-    }
-    if (record.frames == quitFrame) {
-        SDL_Event quit{};
-        quit.type = SDL_QUIT;
-        SDL_PushEvent(&quit);
-    } else if (record.frames == quitFrame + 100) {
-        std::fprintf(stderr, "driver: the run did not end on a quit event\n");
-        _exit(70);
-    }
-}
+constexpr int maxFrames = 1 << 16;  // 17 minutes at 62.5 frames a second
+
+struct Record {
+    int frames = 0;
+    int tracksLoaded = 0;
+    int blocksThisFrame = 0;
+    long long presentNs[maxFrames] = {};
+    short blocks[maxFrames] = {};
+    long long cpuUs[2] = {-1, -1};  // at the first and at the last present
+    Sight sight;
+    SDL_Point lastBall = {0, 0};
+    Autopilot pilot;
+    Uint8 keys[SDL_NUM_SCANCODES] = {};
+};
+
+Record record;
 
 }  // namespace
 
@@ -101,34 +81,31 @@ void SDL_RenderPresent(SDL_Renderer* renderer)
     present(renderer);
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    record.lastCpuUs = cpuMicroseconds();
-    if (record.frames == 0) {
-        record.firstCpuUs = record.lastCpuUs;
-    }
+    record.cpuUs[1] = cpuMicroseconds();
+    record.cpuUs[0] = record.frames == 0 ? record.cpuUs[1] : record.cpuUs[0];
     if (record.frames < maxFrames) {
         record.presentNs[record.frames] = now.tv_sec * 1000000000LL + now.tv_nsec;
         record.blocks[record.frames] = static_cast<short>(record.blocksThisFrame);
     }
-    ++record.frames;
     record.blocksThisFrame = 0;
-    quitWhenDue();
+    const long quitFrame = setting("DRIVER_QUIT", -1);
+    if (++record.frames == quitFrame) {
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+    } else if (quitFrame >= 0 && record.frames == quitFrame + 100) {
+        std::fprintf(stderr, "driver: the run did not end on a quit event\n");
+        _exit(70);
+    }
 }
 
 int SDL_RenderFillRect(SDL_Renderer* renderer, const SDL_Rect* rect)
 {
     static auto* fill = real<int(SDL_Renderer*, const SDL_Rect*)>("SDL_RenderFillRect");
-    Sight& sight = record.sight;
     switch (recognise(rect)) {
     case Thing::block: ++record.blocksThisFrame; break;
-    case Thing::paddle:
-        sight.paddleX = rect->x;
-        sight.paddleY = rect->y;
-        sight.paddleW = rect->w;
-        break;
-    case Thing::ball:
-        sight.ballX = rect->x;
-        sight.ballY = rect->y;
-        break;
+    case Thing::paddle: record.sight.paddle = *rect; break;
+    case Thing::ball: record.sight.ball = *rect; break;
     case Thing::other: break;
     }
     return fill(renderer, rect);
@@ -143,11 +120,11 @@ const Uint8* SDL_GetKeyboardState(int* numkeys)
     }
     // The ball's velocity is what it moved since the last frame that was looked at.
     Sight& sight = record.sight;
-    sight.vx = static_cast<float>(sight.ballX - record.lastBall.x);
-    sight.vy = static_cast<float>(sight.ballY - record.lastBall.y);
-    record.lastBall = {sight.ballX, sight.ballY};
+    sight.vx = static_cast<float>(sight.ball.x - record.lastBall.x);
+    sight.vy = static_cast<float>(sight.ball.y - record.lastBall.y);
+    record.lastBall = {sight.ball.x, sight.ball.y};
     std::memcpy(record.keys, keys, sizeof record.keys);
-    const int way = sight.paddleW > 0 ? record.pilot.steer(sight) : 0;
+    const int way = sight.paddle.w > 0 ? record.pilot.steer(sight) : 0;
     record.keys[SDL_SCANCODE_LEFT] = way < 0 ? 1 : 0;
     record.keys[SDL_SCANCODE_RIGHT] = way > 0 ? 1 : 0;
     return record.keys;
@@ -157,15 +134,13 @@ SDL_bool SDL_HasIntersection(const SDL_Rect* a, const SDL_Rect* b)
 {
     static auto* intersect =
         real<SDL_bool(const SDL_Rect*, const SDL_Rect*)>("SDL_HasIntersection");
+    static const char* hits = std::getenv("DRIVER_HITS");
     static const long from = setting("DRIVER_HITS", -1);
-    static const char* range = std::getenv("DRIVER_HITS");
-    static const long to = range != nullptr && std::strchr(range, '-') != nullptr
-                               ? std::strtol(std::strchr(range, '-') + 1, nullptr, 10)
+    static const long to = hits != nullptr && std::strchr(hits, '-') != nullptr
+                               ? std::strtol(std::strchr(hits, '-') + 1, nullptr, 10)
                                : -1;
-    if (record.frames >= from && record.frames < to && recognise(b) == Thing::block) {
-        return SDL_TRUE;
-    }
-    return intersect(a, b);
+    const bool forced = record.frames >= from && record.frames < to;
+    return forced && recognise(b) == Thing::block ? SDL_TRUE : intersect(a, b);
 }
 
 Mix_Music* Mix_LoadMUS_RW(SDL_RWops* src, int freesrc)
@@ -188,8 +163,8 @@ __attribute__((destructor)) void writeRecord()
     if (out == nullptr) {
         return;
     }
-    std::fprintf(out, "cpu_first_present_us %lld\ncpu_last_present_us %lld\n", record.firstCpuUs,
-                 record.lastCpuUs);
+    std::fprintf(out, "cpu_first_present_us %lld\ncpu_last_present_us %lld\n", record.cpuUs[0],
+                 record.cpuUs[1]);
     for (int i = 0; i < record.frames && i < maxFrames; ++i) {
         std::fprintf(out, "%lld %d\n", record.presentNs[i], record.blocks[i]);
     }
