@@ -19,7 +19,7 @@ import time
 
 
 def run(program, driver, seconds):
-    """One run: its frame periods (ms), CPU per frame (ms), first frame (ms), peak memory (kB)."""
+    """One run: frame periods (ms), CPU per frame (ms), first frame (ms), peak memory (kB)."""
     with tempfile.TemporaryDirectory() as work:
         presents = os.path.join(work, "presents")
         env = dict(os.environ, LD_PRELOAD=driver, DRIVER_PLAY="1", DRIVER_PRESENTS=presents,
@@ -29,78 +29,61 @@ def run(program, driver, seconds):
                                  stderr=subprocess.DEVNULL)
         while child.poll() is None and time.monotonic_ns() - started < seconds * 1e9:
             time.sleep(0.05)
-        # SDL turns SIGTERM into a quit event, so the program ends through its own shutdown.
-        if child.poll() is None:
+        peak_kb = 0
+        if child.poll() is None:  # SDL makes SIGTERM a quit event: the program shuts down itself
             child.send_signal(signal.SIGTERM)
             _, status, usage = os.wait4(child.pid, 0)
-            child.returncode = os.waitstatus_to_exitcode(status)
-            peak_kb = usage.ru_maxrss
-        else:
-            peak_kb = 0
+            child.returncode, peak_kb = os.waitstatus_to_exitcode(status), usage.ru_maxrss
         with open(presents) as record:
-            cpu_first = int(record.readline().split()[1])
-            cpu_last = int(record.readline().split()[1])
+            cpu = [int(record.readline().split()[1]) for _ in range(2)]
             frames = [tuple(map(int, line.split())) for line in record]
     times = [at for at, _ in frames]
     periods = [(b - a) / 1e6 for a, b in zip(times, times[1:])]
-    return {"periods": periods, "blocks": [blocks for _, blocks in frames],
-            "median": statistics.median(periods),
-            "cpu": (cpu_last - cpu_first) / 1000 / max(1, len(periods)),
-            "first": (times[0] - started) / 1e6, "peak": peak_kb, "status": child.returncode}
+    return {"periods": periods, "blocks": [blocks for _, blocks in frames], "status":
+            child.returncode, "median": statistics.median(periods), "peak": peak_kb,
+            "cpu": (cpu[1] - cpu[0]) / 1000 / len(periods), "first": (times[0] - started) / 1e6}
 
 
 def table(rounds):
-    """The four measures of both programs and the game's ratio to the bare program."""
-    def of(name, key, pick):
-        return pick([runs[name][key] for runs in rounds])
-
-    def ratio(key):  # compares each round's neighbours in time, then takes the middle round
-        return statistics.median(runs["game"][key] / runs["bare"][key] for runs in rounds)
-    rows = [("frame period, median (ms)", "median", statistics.median, ratio("median")),
-            ("CPU per frame (ms)", "cpu", statistics.median, ratio("cpu")),
-            ("time to first frame (ms)", "first", statistics.median,
-             of("game", "first", statistics.median) / of("bare", "first", statistics.median)),
-            ("peak resident memory (kB)", "peak", max,
-             of("game", "peak", max) / of("bare", "peak", max))]
+    """Both programs' figures and the game's ratio: for the frame period and the CPU, the middle
+    of the rounds' ratios, each comparing neighbours in time; else the ratio of the figures."""
     lines = ["| measure | bare | game | game / bare |", "|---|---:|---:|---:|"]
-    for label, key, pick, value in rows:
-        lines.append(f"| {label} | {of('bare', key, pick):.3f} | {of('game', key, pick):.3f} "
-                     f"| {value:.3f} |")
+    for label, key, pick, by_round in (
+            ("frame period, median (ms)", "median", statistics.median, True),
+            ("CPU per frame (ms)", "cpu", statistics.median, True),
+            ("time to first frame (ms)", "first", statistics.median, False),
+            ("peak resident memory (kB)", "peak", max, False)):
+        bare, game = (pick([runs[name][key] for runs in rounds]) for name in ("bare", "game"))
+        ratio = (statistics.median(runs["game"][key] / runs["bare"][key] for runs in rounds)
+                 if by_round else game / bare)
+        lines.append(f"| {label} | {bare:.3f} | {game:.3f} | {ratio:.3f} |")
     return "\n".join(lines)
 
 
 def problems(rounds):
-    found = []
     for runs in rounds:
         for name, figures in runs.items():
             if len(figures["periods"]) < 100 or min(figures["periods"]) < 15.0:
-                found.append(f"{name}: {len(figures['periods'])} periods, the shortest "
-                             f"{min(figures['periods'], default=0):.2f} ms")
+                yield f"{name}: {len(figures['periods'])} periods, shortest {min(figures['periods'])}"
             if figures["status"] != 0:
-                found.append(f"{name}: exit status {figures['status']}")
-        blocks = runs["game"]["blocks"]
-        if blocks[0] != 35 or min(blocks) >= 35:
-            found.append(f"the game's wall went from {blocks[0]} blocks to {min(blocks)}")
-    return found
+                yield f"{name}: exit status {figures['status']}"
+        if runs["game"]["blocks"][0] != 35 or min(runs["game"]["blocks"]) >= 35:
+            yield f"the game's wall went from {runs['game']['blocks'][0]} blocks to no fewer"
 
 
 def plot(rounds, path):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
-    fig, axes = plt.subplots(2, 1, figsize=(10, 7))
+    fig, (series, spread) = plt.subplots(2, 1, figsize=(10, 7))
     for name, colour in (("bare", "tab:blue"), ("game", "tab:red")):
-        periods = rounds[0][name]["periods"]
-        axes[0].plot(periods, linewidth=0.6, color=colour, label=f"{name} (round 1)")
+        series.plot(rounds[0][name]["periods"], linewidth=0.6, color=colour, label=name)
         pooled = [p for runs in rounds for p in runs[name]["periods"]]
-        axes[1].hist(pooled, bins=120, color=colour, alpha=0.55,
-                     label=f"{name}: median {statistics.median(pooled):.2f} ms")
-    axes[0].set(xlabel="frame", ylabel="frame period (ms)", title="Frame periods under Xvfb")
-    axes[1].set(xlabel="frame period (ms)", ylabel="frames", yscale="log",
-                title=f"All {len(rounds)} rounds")
-    for axis in axes:
+        spread.hist(pooled, bins=120, color=colour, alpha=0.55, label=f"{name}, all rounds")
+    series.set(xlabel="frame", ylabel="frame period (ms)", title="Round 1 under Xvfb")
+    spread.set(xlabel="frame period (ms)", ylabel="frames", yscale="log")
+    for axis in (series, spread):
         axis.legend(loc="upper right")
-        axis.grid(alpha=0.3)
     fig.tight_layout()
     fig.savefig(path, dpi=80)
 
@@ -108,25 +91,24 @@ def plot(rounds, path):
 def main():
     parser = argparse.ArgumentParser()
     for option in ("--game", "--bare", "--driver"):
-        parser.add_argument(option, required=True)
+        parser.add_argument(option, required=True, type=os.path.realpath)
     parser.add_argument("--seconds", type=float, default=30)
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--plot")
     parser.add_argument("--check", action="store_true")
     args = parser.parse_args()
-    programs = [("bare", os.path.realpath(args.bare)), ("game", os.path.realpath(args.game))]
+    programs = [("bare", args.bare), ("game", args.game)]
     rounds = []
     for number in range(args.rounds):
-        runs = {}
+        rounds.append({})
         for name, program in programs[::-1] if number % 2 else programs:
             print(f"round {number + 1}: {name} for {args.seconds:g} s", file=sys.stderr)
-            runs[name] = run(program, os.path.realpath(args.driver), args.seconds)
-        rounds.append(runs)
+            rounds[-1][name] = run(program, args.driver, args.seconds)
     print(f"{args.rounds} rounds of {args.seconds:g} s on {os.cpu_count()} cores, load "
           f"{os.getloadavg()[0]:.2f}:\n\n{table(rounds)}")
     if args.plot:
         plot(rounds, args.plot)
-    found = problems(rounds) if args.check else []
+    found = list(problems(rounds)) if args.check else []
     for problem in found:
         print("FAIL:", problem)
     return 1 if found else 0

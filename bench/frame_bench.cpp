@@ -1,5 +1,5 @@
-// The cost of drawing one frame on SDL's software renderer (the dummy video driver), without the
-// pacing wait: the frame's start is put a second in the past before every call.
+// The cost of one frame of rules, and of drawing one frame on SDL's software renderer (the dummy
+// video driver) without the pacing wait: the frame's start is put a second in the past.
 #include "game.h"
 
 #include <benchmark/benchmark.h>
@@ -7,6 +7,30 @@
 namespace {
 
 Game screen;  // the window, renderer and font, opened once by the game's own start-up
+
+// One frame of rules, with the ball in flight between the wall and the paddle.
+void updateOneFrame(benchmark::State& state)
+{
+    Game game;
+    Player player;
+    Ball ball;
+    BlockGrid grid(game);
+    for (int i = 0; i < grid.columns * grid.rows; ++i) {
+        grid.alive[i] = 1;
+    }
+    ball.vx = 3.3F;
+    ball.vy = -5.7F;
+    for (auto _ : state) {
+        updateGame(game, player, ball, grid);
+        // Keep the ball in open space so every frame does the same work.
+        if (ball.rect.y < 300 || ball.rect.y > 600) {
+            ball.rect.x = 150;
+            ball.rect.y = 450;
+        }
+        benchmark::DoNotOptimize(ball.rect);
+    }
+}
+BENCHMARK(updateOneFrame);
 
 // standing: blocks left in the wall; gameOver: whether the end text is drawn too.
 void drawOneFrame(benchmark::State& state, int32_t standing, bool gameOver)
@@ -36,23 +60,10 @@ void drawOneFrame(benchmark::State& state, int32_t standing, bool gameOver)
     }
 }
 
-void fullWall(benchmark::State& state)
-{
-    drawOneFrame(state, BlockGrid::blockCount, false);
-}
-BENCHMARK(fullWall);
-
-void emptyWall(benchmark::State& state)
-{
-    drawOneFrame(state, 0, false);
-}
-BENCHMARK(emptyWall);
-
-void gameOverText(benchmark::State& state)
-{
-    drawOneFrame(state, 12, true);
-}
-BENCHMARK(gameOverText);
+// The wall standing, no blocks, and the end text over twelve blocks.
+BENCHMARK_CAPTURE(drawOneFrame, fullWall, BlockGrid::blockCount, false);
+BENCHMARK_CAPTURE(drawOneFrame, emptyWall, 0, false);
+BENCHMARK_CAPTURE(drawOneFrame, gameOverText, 12, true);
 
 }  // namespace
 
