@@ -2,7 +2,9 @@
 """Draws the game's icon, in its own look: black field, a wall of coloured blocks with a few
 knocked out, the white ball and the white paddle. Two pixel designs, below as text, are scaled
 by whole numbers: the 16-pixel one to 16, 32 and 48, the 32-pixel one to 64, 128 and 256, so
-every size stays as blocky as the game. Python's standard library only (zlib for the PNGs).
+every size stays as blocky as the game. Writes norbatika-SIZE.png for each size and
+norbatika.ico, the Windows icon holding all six as PNG images. Python's standard library only
+(zlib for the PNGs); the same designs always give the same bytes.
 
 Usage: make_icons.py [OUT_DIR]   (default: icons/ at the top of the source tree)
 """
@@ -112,14 +114,29 @@ def render(design, side):
     return png(pixels, side)
 
 
+def ico(pictures):
+    """A Windows icon of PNG images: a 6-byte header, a 16-byte entry per image, the PNGs."""
+    header = struct.pack("<HHH", 0, 1, len(pictures))  # reserved, type 1 (icon), count
+    entries = b""
+    offset = len(header) + 16 * len(pictures)
+    for side, picture in pictures:
+        # Width and height are one byte each, where 0 stands for 256; no palette, 1 plane, 32 bpp.
+        entries += struct.pack("<BBBBHHII", side % 256, side % 256, 0, 0, 1, 32, len(picture),
+                               offset)
+        offset += len(picture)
+    return header + entries + b"".join(picture for _, picture in pictures)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "icons")
     os.makedirs(out, exist_ok=True)
-    for side, design in SIZES.items():
-        picture = render(design, side)
+    pictures = [(side, render(design, side)) for side, design in SIZES.items()]
+    for side, picture in pictures:
         with open(os.path.join(out, f"norbatika-{side}.png"), "wb") as icon:
             icon.write(picture)
+    with open(os.path.join(out, "norbatika.ico"), "wb") as icon:
+        icon.write(ico(pictures))
 
 
 if __name__ == "__main__":
