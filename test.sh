@@ -5,7 +5,7 @@
 # (AddressSanitizer and UndefinedBehaviorSanitizer over the unit and e2e tests).
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/ensure-packages.sh build test cross windows web
+scripts/ensure-packages.sh build test cross windows web release
 command -v npm >/dev/null || scripts/ensure-packages.sh npm
 for preset in tests debug; do
     cmake --workflow --preset "$preset"

@@ -94,6 +94,8 @@ for size in 16 32 48 64 128 256; do
     cmp -s "$icon" "$scratch/icons/norbatika-$size.png" ||
         fail "${size}x${size} icon differs from what tools/icon/make_icons.py draws now"
 done
+cmp -s "$source_dir/icons/norbatika.ico" "$scratch/icons/norbatika.ico" ||
+    fail "icons/norbatika.ico differs from what tools/icon/make_icons.py draws now"
 
 # ---- The installed program, headless, to its first frame and a quit ----
 mkdir "$scratch/empty"
