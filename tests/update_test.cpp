@@ -241,7 +241,9 @@ TEST_F(Rules, ALostBallCostsALifeAndIsServedAgain)
     const Loss losses[] = {{1, 703, 4.0F, 233, 302}, {7, 715, 8.2F, 237, 308}};
     for (const Loss& loss : losses) {
         SCOPED_TRACE(loss.level);
-        level(loss.level);
+        if (loss.level > 1) {  // the fixture has set up level 1; setting it up again leaks
+            level(loss.level);
+        }
         player.lives = 3;
         player.combo = 5;
         place(100, loss.lastSafeY, 1.0F, 0.0F);
