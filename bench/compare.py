@@ -56,7 +56,7 @@ def table(rounds):
         bare, game = (pick([runs[name][key] for runs in rounds]) for name in ("bare", "game"))
         ratio = (statistics.median(runs["game"][key] / runs["bare"][key] for runs in rounds)
                  if by_round else game / bare)
-        lines.append(f"| {label} | {bare:.3f} | {game:.3f} | {ratio:.3f} |")
+        lines.append(f"| {label} | {bare:,.3f} | {game:,.3f} | {ratio:.3f} |".replace(".000 ", " "))
     return "\n".join(lines)
 
 
