@@ -6,7 +6,7 @@ set(NORBATIKA_WEB_PREFIX "" CACHE PATH "Install prefix of platforms/web/deps.sh"
 set(web_lib "${NORBATIKA_WEB_PREFIX}/lib")
 foreach(archive libSDL2.a libSDL2_mixer.a libSDL2_ttf.a libfreetype.a)
   if(NOT EXISTS "${web_lib}/${archive}")
-    message(FATAL_ERROR "${web_lib}/${archive} is missing: build with platforms/web/build.sh")
+    message(FATAL_ERROR "${web_lib}/${archive} is missing: build with platforms/build.sh web")
   endif()
 endforeach()
 

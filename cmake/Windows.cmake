@@ -9,7 +9,7 @@ find_package(SDL2_ttf CONFIG REQUIRED)
 foreach(target SDL2::SDL2-static SDL2::SDL2main SDL2_mixer::SDL2_mixer-static
                SDL2_ttf::SDL2_ttf-static)
   if(NOT TARGET ${target})
-    message(FATAL_ERROR "${target} is missing: build with platforms/windows/build.sh")
+    message(FATAL_ERROR "${target} is missing: build with platforms/build.sh windows")
   endif()
 endforeach()
 
