@@ -2,9 +2,10 @@
 """Draws the game's icon, in its own look: black field, a wall of coloured blocks with a few
 knocked out, the white ball and the white paddle. Two pixel designs, below as text, are scaled
 by whole numbers: the 16-pixel one to 16, 32 and 48, the 32-pixel one to 64, 128 and 256, so
-every size stays as blocky as the game. Writes norbatika-SIZE.png for each size and
-norbatika.ico, the Windows icon holding all six as PNG images. Python's standard library only
-(zlib for the PNGs); the same designs always give the same bytes.
+every size stays as blocky as the game; 192 and 512, for the web page, come from the 32-pixel one
+too. Writes norbatika-SIZE.png for each size and norbatika.ico, the Windows icon holding the six
+up to 256 as PNG images. Python's standard library only (zlib for the PNGs); the same designs
+always give the same bytes.
 
 Usage: make_icons.py [OUT_DIR]   (default: icons/ at the top of the source tree)
 """
@@ -81,6 +82,8 @@ COLOURS = {
 }
 
 SIZES = {16: SMALL, 32: SMALL, 48: SMALL, 64: LARGE, 128: LARGE, 256: LARGE}
+# The web page's install icons: PNG files only, too large for the Windows icon.
+WEB_SIZES = {192: LARGE, 512: LARGE}
 
 
 def grid(design):
@@ -132,7 +135,8 @@ def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "icons")
     os.makedirs(out, exist_ok=True)
     pictures = [(side, render(design, side)) for side, design in SIZES.items()]
-    for side, picture in pictures:
+    web = [(side, render(design, side)) for side, design in WEB_SIZES.items()]
+    for side, picture in pictures + web:
         with open(os.path.join(out, f"norbatika-{side}.png"), "wb") as icon:
             icon.write(picture)
     with open(os.path.join(out, "norbatika.ico"), "wb") as icon:
