@@ -20,16 +20,32 @@ target_link_libraries(SDL2_ttf::SDL2_ttf INTERFACE "${web_lib}/libSDL2_ttf.a"
                                                    "${web_lib}/libfreetype.a" SDL2::SDL2)
 
 # The game's blocking loop and its SDL_Delay run unchanged: Asyncify lets them yield to the page.
-# The tracks live in the program's memory, so it may grow. SDL's audio resumes the page's audio
-# context on the first key; those JavaScript helpers are named in a file, since CMake mangles the
-# `$` of their names on a command line.
+# The tracks live in the program's memory, so it may grow. The program is a factory the page calls
+# for each run, so "Play again" gets a fresh instance; the page hands it the audio context it
+# opened on the player's key. yield.js makes SDL's yield at each present immediate. SDL's audio
+# calls two JavaScript helpers; they are named in a file, since CMake mangles the `$` of their
+# names on a command line.
 set(web_functions "${CMAKE_CURRENT_BINARY_DIR}/web-functions.txt")
 file(WRITE "${web_functions}" "-sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=$autoResumeAudioContext,$dynCall\n")
-add_link_options(-sASYNCIFY -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 "@${web_functions}")
+set(web_yield "${PROJECT_SOURCE_DIR}/platforms/web/yield.js")
+add_link_options(-sASYNCIFY -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 -sMODULARIZE=1
+                 -sEXPORT_NAME=createNorbatika -sENVIRONMENT=web "@${web_functions}"
+                 "--js-library=${web_yield}")
+cmake_language(DEFER CALL set_property TARGET norbatika APPEND PROPERTY LINK_DEPENDS "${web_yield}")
 set(CMAKE_EXECUTABLE_SUFFIX ".js")
 
-# The site: the page, with the version, beside the program and its .wasm, one folder any web
-# server can serve.
-set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/site")
-configure_file("${PROJECT_SOURCE_DIR}/platforms/web/index.html"
-               "${CMAKE_BINARY_DIR}/site/index.html" @ONLY)
+# The site: the page, its script, service worker and manifest, the program with its .wasm and
+# their gzip copies, one folder any web server can serve.
+set(site "${CMAKE_BINARY_DIR}/site")
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${site}")
+set(site_sources index.html page.js sw.js manifest.webmanifest)
+list(TRANSFORM site_sources PREPEND "${PROJECT_SOURCE_DIR}/platforms/web/")
+add_custom_command(
+  OUTPUT "${site}/index.html" "${site}/sw.js" "${site}/norbatika.wasm.gz"
+  COMMAND "${CMAKE_COMMAND}" "-DSOURCE_DIR=${PROJECT_SOURCE_DIR}" "-DSITE=${site}"
+          "-DVERSION=${PROJECT_VERSION}" -P "${PROJECT_SOURCE_DIR}/cmake/WebSite.cmake"
+  DEPENDS norbatika ${site_sources} "${PROJECT_SOURCE_DIR}/cmake/WebSite.cmake"
+          "${PROJECT_SOURCE_DIR}/icons/norbatika-192.png"
+          "${PROJECT_SOURCE_DIR}/icons/norbatika-512.png" "${PROJECT_SOURCE_DIR}/ass/norbatika.ttf"
+  COMMENT "Completing the web site")
+add_custom_target(site ALL DEPENDS "${site}/index.html" "${site}/sw.js" "${site}/norbatika.wasm.gz")
