@@ -3,12 +3,15 @@
 runs for a fixed time in the X server of DISPLAY, round after round, taking turns at going first,
 with the preloaded driver timing every present and its autopilot playing the game. Prints the
 four ratios as a Markdown table; --plot draws the frame periods; --check fails when a run was not
-paced, did not end well, or the game's wall did not start to fall.
+paced, did not end well, or the game's wall did not start to fall. Without --bare, the game runs
+once and its own figures are printed as JSON, for setting other builds beside it.
 
 Usage: compare.py --game BIN --bare BIN --driver LIB [--seconds 30] [--rounds 3] [--plot PNG]
                   [--check]
+       compare.py --game BIN --driver LIB [--seconds 30]
 """
 import argparse
+import json
 import os
 import signal
 import statistics
@@ -41,6 +44,7 @@ def run(program, driver, seconds):
     periods = [(b - a) / 1e6 for a, b in zip(times, times[1:])]
     return {"periods": periods, "blocks": [blocks for _, blocks in frames], "status":
             child.returncode, "median": statistics.median(periods), "peak": peak_kb,
+            "p99": statistics.quantiles(periods, n=100)[98],
             "cpu": (cpu[1] - cpu[0]) / 1000 / len(periods), "first": (times[0] - started) / 1e6}
 
 
@@ -90,13 +94,19 @@ def plot(rounds, path):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--game", "--bare", "--driver"):
+    for option in ("--game", "--driver"):
         parser.add_argument(option, required=True, type=os.path.realpath)
+    parser.add_argument("--bare", type=os.path.realpath)
     parser.add_argument("--seconds", type=float, default=30)
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--plot")
     parser.add_argument("--check", action="store_true")
     args = parser.parse_args()
+    if not args.bare:
+        game = run(args.game, args.driver, args.seconds)
+        print(json.dumps({key: game[key] for key in ("median", "p99", "cpu", "first", "status")}
+                         | {"frames": len(game["periods"]) + 1}))
+        return 0 if game["status"] == 0 and len(game["periods"]) >= 100 else 1
     programs = [("bare", args.bare), ("game", args.game)]
     rounds = []
     for number in range(args.rounds):
