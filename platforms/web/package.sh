@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the web release and zips the site with the licences and the third-party notices into
+# Builds the web release and zips the whole site (gzip copies too, for servers that send them)
+# with the licences and the third-party notices into
 # OUT_DIR/norbatika-VERSION-web.zip, the same bytes for the same SOURCE_DATE_EPOCH; prints it.
 # Usage: platforms/web/package.sh OUT_DIR
 set -euo pipefail
@@ -12,7 +13,7 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 top=$stage/norbatika-$version-web
 mkdir -p "$top/licenses" "$out"
-cp "$site"/index.html "$site"/norbatika.js "$site"/norbatika.wasm docs/screenshot.png "$top/"
+cp "$site"/* docs/screenshot.png "$top/"
 cp LICENSE "$top/LICENSE.txt"
 cp licenses/*.txt "$top/licenses/"
 scripts/notices.sh "$(platforms/web/deps.sh)" >"$top/THIRD-PARTY-NOTICES.txt"
