@@ -23,6 +23,7 @@ Usage: check_music.py ASSET_DIR
                                     at least a second of 16-bit stereo at 44100 Hz, not silent)
 Needs vorbis-tools (ogginfo, oggdec) and python3-numpy.
 """
+import itertools
 import os
 import re
 import subprocess
@@ -213,12 +214,13 @@ def progression_windows(score, length=4):
                 m = re.fullmatch(r"([A-G][#b]?)(\w*)", half)
                 halves.append((synth.midi(m.group(1) + "2") % 12, QUALITY.get(m.group(2), "")))
             bars.append(tuple(halves))
-    windows = set()
-    for i in range(len(bars)):
-        run = [bars[(i + j) % len(bars)] for j in range(length)]
-        first = run[0][0][0]
-        windows.add(tuple(tuple(((root - first) % 12, kind) for root, kind in bar) for bar in run))
-    return windows
+    return {tuple(tuple(((root - run[0][0][0]) % 12, kind) for root, kind in bar) for bar in run)
+            for run in around(bars, length)}
+
+
+def around(items, length):
+    """Every run of `length` items, wrapping from the end back to the start as the loop does."""
+    return [[items[(i + j) % len(items)] for j in range(length)] for i in range(len(items))]
 
 
 def phrase_windows(score, length=8):
@@ -228,12 +230,8 @@ def phrase_windows(score, length=8):
         voice = event[0]
         if voice != "drums" and not re.fullmatch(r'\w+ "[^"]*"', " ".join(section["lines"][voice])):
             notes.setdefault(voice, []).append(event[3])
-    windows = set()
-    for line in notes.values():
-        for i in range(len(line)):
-            run = [line[(i + j) % len(line)] for j in range(length)]
-            windows.add(tuple(b - a for a, b in zip(run, run[1:])))
-    return windows
+    return {tuple(b - a for a, b in zip(run, run[1:]))
+            for line in notes.values() for run in around(line, length)}
 
 
 def patterns(score):
@@ -247,17 +245,12 @@ def patterns(score):
 
 
 def check_sharing(scores, problems):
-    levels = sorted(scores)
-    for i in levels:
-        for j in levels:
-            if j <= i:
-                continue
-            for what, windows in (("a 4-bar progression", progression_windows),
-                                  ("an 8-note phrase", phrase_windows),
-                                  ("a pattern", patterns)):
-                shared = windows(scores[i]) & windows(scores[j])
-                if shared:
-                    problems.append(f"{i}.score and {j}.score share {what}: {sorted(shared)[0]}")
+    for i, j in itertools.combinations(sorted(scores), 2):
+        for what, windows in (("a 4-bar progression", progression_windows),
+                              ("an 8-note phrase", phrase_windows), ("a pattern", patterns)):
+            shared = windows(scores[i]) & windows(scores[j])
+            if shared:
+                problems.append(f"{i}.score and {j}.score share {what}: {sorted(shared)[0]}")
 
 
 def check_pcm(path):
