@@ -1,14 +1,29 @@
 #!/usr/bin/env python3
 """Checks the game's seven music tracks: complete Ogg Vorbis files with one stereo 48000 Hz
-stream and no loop-point comments, 60 to 180 seconds each and at most 12 MB together, clean
-(peak at or below -1 dBFS, nothing clipped), even (loudness within 2 dB of each other), never
-silent for more than a second, and seamless when the end runs back into the start.
+stream and no loop-point comments, 60 to 180 seconds each and at most 8 MB together, clean
+(peak at or below -1 dBFS, nothing clipped, |DC| under 0.001), even (loudness within 2 dB of
+each other), never silent for more than a second, and seamless when the end runs back into the
+start. Then, from the scores (tools/music/scores) and the synthesizer that rendered them:
+
+- alias: one held D7 on a 12.5 % pulse from the synth's own tone(), against an additive
+  reference summed up to 24 kHz. Inharmonic energy (everything further than 8 Hz from a
+  harmonic of the reference) must stay 60 dB under the fundamental.
+- hats: each score's hats rendered alone through the same chain as the mix, scaled as the mix
+  was, against the decoded track over the first 30 ms of every hat hit. The hats' level is the
+  median over the hits of hats energy / track energy; it must be above -20 dB.
+- unique bars: the bars of the loop from its start until the first one that sounds exactly
+  like an earlier one (chords, every note, every drum hit); at least 24.
+- B over A: the track's loudness over its B sections minus that over its A sections; above 0.
+- nothing shared: no two tracks share a 4-bar chord progression (roots up to transposition,
+  chords as major, minor, diminished or suspended), an 8-note run of any written voice up to
+  transposition, or a bass or arpeggio pattern. The loop wraps for all of these.
 
 Usage: check_music.py ASSET_DIR
        check_music.py --pcm FILE   (what SDL's disk audio driver wrote while the game played:
                                     at least a second of 16-bit stereo at 44100 Hz, not silent)
 Needs vorbis-tools (ogginfo, oggdec) and python3-numpy.
 """
+import itertools
 import os
 import re
 import subprocess
@@ -18,6 +33,11 @@ import wave
 
 import numpy as np
 
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, os.pardir, "tools", "music"))
+import synth  # noqa: E402
+
+SCORES = os.path.join(HERE, os.pardir, "tools", "music", "scores")
 LOOP_TAGS = re.compile(r"^\s*LOOP\w*=", re.I | re.M)
 
 
@@ -69,21 +89,168 @@ def check_track(path, work, problems):
     seconds = len(audio) / rate
     peak_db = 20 * np.log10(np.abs(audio).max())
     rms_db = 20 * np.log10(np.sqrt(np.mean(audio ** 2)))
+    dc = np.abs(audio.mean(axis=0)).max()
     clipped = int(np.sum(np.abs(audio) >= 32767 / 32768.0))
-    print(f"{name}: {seconds:.2f} s, {size} bytes, peak {peak_db:.2f} dBFS, RMS {rms_db:.2f} dBFS")
     if (channels, rate) != (2, 48000):
         problems.append(f"{name}: {channels} channels at {rate} Hz")
     if not 60 <= seconds <= 180:
         problems.append(f"{name}: {seconds:.1f} s long")
     if peak_db > -1.0 or clipped:
         problems.append(f"{name}: peak {peak_db:.2f} dBFS, {clipped} clipped samples")
+    if dc >= 0.001:
+        problems.append(f"{name}: DC offset {dc:.4f}")
     silence = longest_silence(audio, rate)
     if silence > 1.0:
         problems.append(f"{name}: {silence:.2f} s of silence")
     seam = seam_problem(audio)
     if seam:
         problems.append(f"{name}: {seam}")
-    return size, rms_db
+    return dict(seconds=seconds, size=size, peak=peak_db, rms=rms_db, dc=dc), audio
+
+
+def inharmonic_db(signal, freq, reference=None):
+    """Energy further than 8 Hz from every harmonic of freq, against the fundamental's, in dB.
+    The signal's steady middle is windowed (Blackman-Harris, sidelobes under -92 dB)."""
+    middle = signal[len(signal) // 4: len(signal) // 4 + synth.RATE // 2]
+    x = np.arange(len(middle)) / len(middle)
+    window = (0.35875 - 0.48829 * np.cos(2 * np.pi * x) + 0.14128 * np.cos(4 * np.pi * x)
+              - 0.01168 * np.cos(6 * np.pi * x))
+    power = np.abs(np.fft.rfft(middle * window)) ** 2
+    freqs = np.fft.rfftfreq(len(middle), 1.0 / synth.RATE)
+    nearest = np.round(freqs / freq)
+    near_harmonic = (nearest >= 1) & (np.abs(freqs - nearest * freq) <= 8.0)
+    fundamental = power[np.abs(freqs - freq) <= 8.0].sum()
+    return 10 * np.log10(power[~near_harmonic].sum() / fundamental)
+
+
+def alias_figures(note=98, duty=0.125):
+    """The inharmonic level of a held note from the synth, of the additive reference (the
+    measurement's floor), and of a naive pulse (what aliasing looks like to it)."""
+    freq = 440.0 * 2 ** ((note - 69) / 12)
+    n = int(1.2 * synth.RATE)
+    made = synth.tone("pulse", freq, n, duty, 0.0, 0.3)
+    t = np.arange(n) / synth.RATE
+    reference = sum(np.sin(2 * np.pi * k * duty) / k * np.cos(2 * np.pi * k * freq * t) +
+                    (1 - np.cos(2 * np.pi * k * duty)) / k * np.sin(2 * np.pi * k * freq * t)
+                    for k in range(1, int(synth.RATE / 2 / freq) + 1))
+    naive = np.where((freq * t) % 1.0 < duty, 1.0, -1.0)
+    return inharmonic_db(made, freq), inharmonic_db(reference, freq), inharmonic_db(naive, freq)
+
+
+def load_score(level):
+    with open(os.path.join(SCORES, f"{level}.score"), encoding="utf-8") as source:
+        return synth.Score(source.read())
+
+
+def step_samples(score, step):
+    return int(round(step * 60.0 / score.tempo / 4 * synth.RATE))
+
+
+def hats_db(score, audio):
+    """The median over hat hits of the hats' energy against the track's, in dB (see above)."""
+    mix = synth.render(score)
+    hats = synth.render(score, only="hats") * synth.loudness_gain(mix)
+    width = int(0.03 * synth.RATE)
+    levels = []
+    for step, _, event in synth.events(score):
+        if event[0] == "drums" and event[2] in "ho":
+            start = step_samples(score, step)
+            stem = hats[start:start + width]
+            track = audio[start:start + width]
+            levels.append(10 * np.log10(np.sum(stem ** 2) / max(np.sum(track ** 2), 1e-12)))
+    return float(np.median(levels)) if levels else float("-inf")
+
+
+def bar_contents(score):
+    """What each bar of the loop sounds like: its chords and its events, in bar time."""
+    bars = []
+    for name in score.order:
+        section = score.sections[name]
+        chords = section["chords"] or ["-"]
+        bars += [{"chord": chord, "events": []} for chord in chords]
+    for step, section, event in synth.events(score):
+        bar = bars[step // 16]
+        bar["events"].append((event[0], step % 16) + tuple(event[2:]))
+    return [(bar["chord"], tuple(sorted(bar["events"], key=repr))) for bar in bars]
+
+
+def unique_bars(score):
+    seen = set()
+    for index, bar in enumerate(bar_contents(score)):
+        if bar in seen:
+            return index
+        seen.add(bar)
+    return len(seen)
+
+
+def section_spans(score, audio, name):
+    """The track's samples over every playing of one section."""
+    spans, step = [], 0
+    for section in score.order:
+        steps = synth.bars_of(score, section) * 16
+        if section == name:
+            spans.append(audio[step_samples(score, step):step_samples(score, step + steps)])
+        step += steps
+    return np.concatenate(spans) if spans else None
+
+
+def b_over_a_db(score, audio):
+    a, b = section_spans(score, audio, "A"), section_spans(score, audio, "B")
+    if a is None or b is None:
+        return float("nan")
+    return 10 * np.log10(np.mean(b ** 2) / np.mean(a ** 2))
+
+
+QUALITY = {"m": "m", "m7": "m", "dim": "dim", "sus4": "sus"}
+
+
+def progression_windows(score, length=4):
+    """Every run of `length` bars of chords around the loop, moved to start on C."""
+    bars = []
+    for name in score.order:
+        for chord in score.sections[name]["chords"]:
+            halves = []
+            for half in chord.split("/"):
+                m = re.fullmatch(r"([A-G][#b]?)(\w*)", half)
+                halves.append((synth.midi(m.group(1) + "2") % 12, QUALITY.get(m.group(2), "")))
+            bars.append(tuple(halves))
+    return {tuple(tuple(((root - run[0][0][0]) % 12, kind) for root, kind in bar) for bar in run)
+            for run in around(bars, length)}
+
+
+def around(items, length):
+    """Every run of `length` items, wrapping from the end back to the start as the loop does."""
+    return [[items[(i + j) % len(items)] for j in range(length)] for i in range(len(items))]
+
+
+def phrase_windows(score, length=8):
+    """Every run of `length` notes of each written voice around the loop, as its intervals."""
+    notes = {}
+    for _, section, event in synth.events(score):
+        voice = event[0]
+        if voice != "drums" and not re.fullmatch(r'\w+ "[^"]*"', " ".join(section["lines"][voice])):
+            notes.setdefault(voice, []).append(event[3])
+    return {tuple(b - a for a, b in zip(run, run[1:]))
+            for line in notes.values() for run in around(line, length)}
+
+
+def patterns(score):
+    found = set()
+    for section in score.sections.values():
+        for voice, lines in section["lines"].items():
+            m = re.fullmatch(r'(\w+) "([^"]*)"', " ".join(lines))
+            if m:
+                found.add((m.group(1), " ".join(m.group(2).split())))
+    return found
+
+
+def check_sharing(scores, problems):
+    for i, j in itertools.combinations(sorted(scores), 2):
+        for what, windows in (("a 4-bar progression", progression_windows),
+                              ("an 8-note phrase", phrase_windows), ("a pattern", patterns)):
+            shared = windows(scores[i]) & windows(scores[j])
+            if shared:
+                problems.append(f"{i}.score and {j}.score share {what}: {sorted(shared)[0]}")
 
 
 def check_pcm(path):
@@ -99,18 +266,44 @@ def main():
         return check_pcm(sys.argv[2])
     asset_dir = sys.argv[1]
     problems = []
-    sizes, loudness = [], []
+    rows, scores = [], {}
     with tempfile.TemporaryDirectory() as work:
         for level in range(1, 8):
-            size, rms_db = check_track(os.path.join(asset_dir, f"{level}.ogg"), work, problems)
-            sizes.append(size)
-            loudness.append(rms_db)
-    if sum(sizes) > 12 * 1024 * 1024:
-        problems.append(f"{sum(sizes)} bytes in all, over 12 MB")
+            row, audio = check_track(os.path.join(asset_dir, f"{level}.ogg"), work, problems)
+            score = scores[level] = load_score(level)
+            row["hats"] = hats_db(score, audio)
+            row["unique"] = unique_bars(score)
+            row["b_over_a"] = b_over_a_db(score, audio)
+            name = f"{level}.ogg"
+            if not row["hats"] > -20.0:
+                problems.append(f"{name}: hats at {row['hats']:.1f} dB under the track")
+            if row["unique"] < 24:
+                problems.append(f"{name}: the loop repeats a bar after {row['unique']} bars")
+            if not row["b_over_a"] > 0:
+                problems.append(f"{name}: B is no louder than A ({row['b_over_a']:.2f} dB)")
+            if score.order and score.order[0] == score.order[-1]:
+                problems.append(f"{name}: section {score.order[0]} plays twice at the loop point")
+            rows.append(row)
+    check_sharing(scores, problems)
+    made, floor, naive = alias_figures()
+    if made > -60.0:
+        problems.append(f"a held D7 carries inharmonic energy at {made:.1f} dB")
+    print("| track | length | bytes | peak dBFS | RMS dBFS | DC | hats dB | unique bars | B-A dB |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    for level, row in enumerate(rows, 1):
+        print(f"| {level}.ogg | {row['seconds']:.2f} s | {row['size']} | {row['peak']:.2f} | "
+              f"{row['rms']:.2f} | {row['dc']:.5f} | {row['hats']:.1f} | {row['unique']} | "
+              f"{row['b_over_a']:+.2f} |")
+    total = sum(row["size"] for row in rows)
+    if total > 8_000_000:
+        problems.append(f"{total} bytes in all, over 8 MB")
+    loudness = [row["rms"] for row in rows]
     spread = max(loudness) - min(loudness)
     if spread > 4.0:  # every track within 2 dB of the middle
         problems.append(f"loudness spreads over {spread:.2f} dB")
-    print(f"all seven: {sum(sizes)} bytes, loudness spread {spread:.2f} dB")
+    print(f"all seven: {total} bytes, loudness spread {spread:.2f} dB")
+    print(f"held D7, 12.5 % pulse, inharmonic energy: synth {made:.1f} dB, additive reference "
+          f"{floor:.1f} dB, naive pulse {naive:.1f} dB")
     for problem in problems:
         print("FAIL:", problem)
     return 1 if problems else 0

@@ -6,15 +6,21 @@ Score format (one directive per line; a line starting with "#" is a comment):
   tempo 116                         beats per minute; a bar is 4 beats = 16 steps
   voice NAME WAVE key=value ...     WAVE: pulse or triangle; keys: duty (pulse width, or a
                                     list per bar like 0.25/0.125), pan (-1..1), gain, vibrato
-                                    (depth in semitones), octave (shift), decay (seconds)
-  drums key=value ...               gain, pan spread
-  section NAME                      starts a section; its lines follow
+                                    (depth in semitones), octave (shift), decay (seconds),
+                                    cutoff (Hz at C5 of a low-pass that closes as notes rise)
+  drums key=value ...               gain, pan spread, hats (their gain against the rest)
+  section NAME [gain=1.2]           starts a section, its lines follow; gain scales its sound
     chords C Am F G7 ...            one chord per bar ("C/G" splits a bar in halves)
     NAME: E5:4 G5:2 -:2 | ...       notes of a voice: pitch:steps, "-" a rest, "|" a bar line
     NAME: bass "R . 5 . R . 8 5"    or a pattern over the chords, one token per step group:
-                                    R root, 3 third, 5 fifth, 7 seventh, 8 octave, . hold, - rest
-    drums: K..hS..h K.h.S.hh | ...  16 steps a bar: K kick, S snare, h hat, o open hat, . rest
+                                    R root, 3 third, 5 fifth, 7 seventh, 8 octave, . hold, - rest;
+                                    the bass takes the octave of each root nearest the last one
+    drums: K..hS..h K.h.S.hh | ...  16 steps a bar: K kick, S snare, h hat, o open hat, . rest;
+                                    the line repeats to fill the section
   play A A B A                      the order of the sections; the piece loops to its start
+
+Tones are additive, so nothing aliases: only harmonics below TOP are summed. Drum hits are
+accented by where they fall in the bar and vary a little in strength, seeded by their place.
 """
 import re
 import sys
@@ -67,8 +73,9 @@ class Score:
                 elif word == "drums" and current is None:
                     self.drums.update(options_of(rest.split()))
                 elif word == "section":
-                    current = {"chords": [], "lines": {}}
-                    self.sections[rest.strip()] = current
+                    name, *options = rest.split()
+                    current = {"chords": [], "lines": {}, **options_of(options)}
+                    self.sections[name] = current
                 elif word == "chords":
                     current["chords"] += rest.split()
                 elif word == "play":
@@ -89,8 +96,13 @@ def options_of(words):
     return options
 
 
-def section_events(score, section, bars):
-    """Yields (voice, step, length, midi note) and ('drums', step, kind) within a section."""
+BASS_LOW, BASS_HIGH = 33, 50  # the roots a bass pattern may take, A1 to D3, before its octave
+
+
+def section_events(score, section, bars, state=None):
+    """Yields (voice, step, length, midi note) and ('drums', step, kind) within a section. The
+    state carries the last bass root over from the section before."""
+    state = {} if state is None else state
     chords = []
     for name in section["chords"]:
         halves = name.split("/")
@@ -117,6 +129,8 @@ def section_events(score, section, bars):
                 for i, token in enumerate(tokens):
                     step = bar * 16 + i * per
                     tones = halves[0] if i * per < 8 or len(halves) == 1 else halves[1]
+                    if m.group(1) == "bass":
+                        tones = nearest_octave(tones, state)
                     if token in ".-":
                         continue
                     length = per
@@ -145,20 +159,80 @@ def section_events(score, section, bars):
             raise ValueError(f"{voice}: {step} steps in a section of {bars} bars")
 
 
-def tone(wave_kind, freq, n, duty, vibrato, decay):
+def nearest_octave(tones, state):
+    """The chord moved by octaves so its root lies nearest the bass's last root, within range:
+    a walking bass rather than one that leaps to a fixed octave."""
+    root = tones[0]
+    last = state.get("bass", root)
+    choices = [root + 12 * k for k in range(-2, 3) if BASS_LOW <= root + 12 * k <= BASS_HIGH]
+    best = min(choices, key=lambda r: (abs(r - last), r))
+    state["bass"] = best
+    return [t + best - root for t in tones]
+
+
+def bars_of(score, name):
+    return max(len(score.sections[name]["chords"]), 1)
+
+
+def events(score):
+    """Every event of one pass through the play order, as (start in steps, section, event)."""
+    offset = 0
+    state = {}
+    for name in score.order:
+        section = score.sections[name]
+        for event in section_events(score, section, bars_of(score, name), state):
+            yield offset + event[1], section, event
+        offset += bars_of(score, name) * 16
+
+
+TOP = 12000.0  # soften() leaves nothing above this, so harmonics above it are not summed
+
+
+def harmonics(wave_kind, duty, count):
+    """The complex amplitudes c_k (k = 1..count) of a zero-mean wave, which is the sum of
+    Re(c_k exp(2 pi i k phase)): a pulse high for `duty` of each cycle, or a triangle."""
+    k = np.arange(1, count + 1)
+    if wave_kind == "pulse":
+        turn = 2 * np.pi * k * duty
+        return (2 / (np.pi * k)) * (np.sin(turn) - 1j * (1 - np.cos(turn)))
+    if wave_kind == "triangle":
+        return np.where(k % 2 == 1, 8 / (np.pi ** 2 * k ** 2), 0.0).astype(complex)
+    raise ValueError(f"unknown wave {wave_kind!r}")
+
+
+def tone(wave_kind, freq, n, duty, vibrato, decay, cutoff=None, top=TOP):
+    """One note, summed from its harmonics below `top`, so it carries no alias and no DC. A
+    cutoff (Hz at C5) rolls the harmonics off, closing by half an octave an octave up, so that
+    the top notes are round rather than shrill."""
     t = np.arange(n) / RATE
     depth = vibrato * np.clip((t - 0.12) / 0.15, 0, 1)  # vibrato comes in on held notes
     phase = np.cumsum(freq * 2 ** (depth * np.sin(2 * np.pi * 5.5 * t) / 12) / RATE)
-    frac = phase % 1.0
-    if wave_kind == "pulse":
-        signal = np.where(frac < duty, 1.0, -1.0)
-    else:
-        signal = 4 * np.abs(frac - 0.5) - 1
-        signal = np.round(signal * 8) / 8  # the coarse steps of a chip triangle
+    highest = freq * 2 ** (vibrato / 12)
+    count = max(int(top / highest), 1)
+    amplitudes = harmonics(wave_kind, duty, count)
+    if cutoff:
+        corner = cutoff * (freq / 523.25) ** -0.5
+        amplitudes = amplitudes / np.sqrt(1 + (np.arange(1, count + 1) * freq / corner) ** 4)
+    turn = np.exp(2j * np.pi * (phase % 1.0))
+    signal = np.zeros(n)
+    power = np.ones(n, complex)
+    for c in amplitudes:
+        power *= turn
+        if abs(c) > 1e-4:
+            signal += (c * power).real
     attack = np.clip(t / 0.004, 0, 1)
     body = 0.55 + 0.45 * np.exp(-t / decay)
     release = np.clip((n / RATE - t) / 0.02, 0, 1)
     return signal * attack * body * release
+
+
+def band_noise(n, low, high, rng):
+    """White noise kept between two frequencies: the metal of a hat without the hiss above."""
+    spectrum = np.fft.rfft(rng.standard_normal(n))
+    freqs = np.fft.rfftfreq(n, 1.0 / RATE)
+    spectrum[(freqs < low) | (freqs > high)] = 0
+    noise = np.fft.irfft(spectrum, n=n)
+    return noise / np.sqrt(np.mean(noise ** 2))
 
 
 def drum(kind, rng):
@@ -173,51 +247,67 @@ def drum(kind, rng):
         noise = rng.uniform(-1, 1, n)
         return (0.7 * noise * np.exp(-t / 0.05) +
                 0.4 * np.sin(2 * np.pi * 190 * t) * np.exp(-t / 0.03))
-    length = 0.16 if kind == "o" else 0.035
-    n = int(length * RATE)
-    t = np.arange(n) / RATE
-    noise = np.diff(rng.uniform(-1, 1, n + 1))  # a crude high-pass: hats are bright
-    return 0.35 * noise * np.exp(-t / (length / 3))
+    if kind in "ho":
+        length = 0.22 if kind == "o" else 0.05
+        n = int(length * RATE)
+        t = np.arange(n) / RATE
+        ring = np.exp(-t / (0.06 if kind == "o" else 0.011))
+        return 0.8 * band_noise(n, 5000, 10500, rng) * ring * np.clip(t / 0.0008, 0, 1)
+    raise ValueError(f"unknown drum {kind!r}")
 
 
-def render(score):
+def velocity(step, rng):
+    """Downbeats strongest, then the off-beats, then the sixteenths, each hit a little uneven."""
+    accent = 1.0 if step % 4 == 0 else 0.8 if step % 2 == 0 else 0.66
+    return accent * (1 + 0.06 * rng.standard_normal())
+
+
+def render(score, only=None):
+    """The loop as a stereo array. With only="hats", just the hats, through the same chain."""
     step_seconds = 60.0 / score.tempo / 4
-    bars_of = {name: max(len(s["chords"]), 1) for name, s in score.sections.items()}
-    total_steps = sum(bars_of[name] * 16 for name in score.order)
+    total_steps = sum(bars_of(score, name) * 16 for name in score.order)
     length = int(round(total_steps * step_seconds * RATE))
     tail = RATE  # room for notes and drums that ring past the loop's end
     left = np.zeros(length + tail)
     right = np.zeros(length + tail)
-    rng = np.random.default_rng(7)  # seeded: the same score gives the same audio
+    cache = {}
 
     def place(signal, start, pan):
         end = start + len(signal)
         left[start:end] += signal * np.cos((pan + 1) * np.pi / 4)
         right[start:end] += signal * np.sin((pan + 1) * np.pi / 4)
 
-    offset = 0
-    for name in score.order:
-        section = score.sections[name]
-        bars = bars_of[name]
-        for event in section_events(score, section, bars):
-            start = int(round((offset + event[1]) * step_seconds * RATE))
-            if event[0] == "drums":
-                kind = event[2]
-                spread = float(score.drums.get("spread", 0.2))
-                pan = {"K": 0.0, "S": -spread / 2, "h": spread, "o": spread}.get(kind, 0)
-                place(drum(kind, rng) * float(score.drums["gain"]), start, pan)
+    for step, section, event in events(score):
+        start = int(round(step * step_seconds * RATE))
+        gain = float(section.get("gain", 1.0))
+        if event[0] == "drums":
+            kind = event[2]
+            if only == "hats" and kind not in "ho":
                 continue
-            voice_name, step, steps, note = event
-            voice = score.voices[voice_name]
-            note += 12 * int(voice.get("octave", 0))
-            duties = [float(d) for d in voice.get("duty", "0.5").split("/")]
-            duty = duties[(step // 16) % len(duties)]
-            n = int(round(steps * step_seconds * RATE))
+            # Seeded by its place, so the same hit sounds the same in the mix and in a stem.
+            rng = np.random.default_rng([7, step, ord(kind)])
+            spread = float(score.drums.get("spread", 0.2))
+            pan = {"K": 0.0, "S": -spread / 2, "h": spread, "o": spread}.get(kind, 0)
+            level = float(score.drums["gain"]) * velocity(step, rng)
+            if kind in "ho":
+                level *= float(score.drums.get("hats", 1.0))
+            place(drum(kind, rng) * level * gain, start, pan)
+            continue
+        if only == "hats":
+            continue
+        voice_name, local, steps, note = event
+        voice = score.voices[voice_name]
+        note += 12 * int(voice.get("octave", 0))
+        duties = [float(d) for d in voice.get("duty", "0.5").split("/")]
+        duty = duties[(local // 16) % len(duties)]
+        n = int(round(steps * step_seconds * RATE))
+        key = (voice_name, note, n, duty)
+        if key not in cache:  # arpeggios and bass lines repeat the same notes many times
             freq = 440.0 * 2 ** ((note - 69) / 12)
-            signal = tone(voice["wave"], freq, n, duty, float(voice.get("vibrato", 0)),
-                          float(voice.get("decay", 0.3)))
-            place(signal * float(voice.get("gain", 0.3)), start, float(voice.get("pan", 0)))
-        offset += bars * 16
+            cache[key] = tone(voice["wave"], freq, n, duty, float(voice.get("vibrato", 0)),
+                              float(voice.get("decay", 0.3)), float(voice.get("cutoff", 0)))
+        place(cache[key] * float(voice.get("gain", 0.3)) * gain, start,
+              float(voice.get("pan", 0)))
     # What rings past the end of the loop sounds again at its start, so the seam is seamless.
     left[:tail] += left[length:]
     right[:tail] += right[length:]
@@ -225,19 +315,24 @@ def render(score):
     return soften(mix)
 
 
-def soften(mix, corner=6000.0, top=12000.0):
-    """Rolls the raw square waves' harshest overtones off above the corner frequency. Done on
-    the whole loop at once in the frequency domain, which treats the piece as circular, so the
-    filter itself wraps around the seam too."""
+def soften(mix, corner=6000.0, top=TOP, low=25.0):
+    """Rolls the square waves' harshest overtones off above the corner frequency, and takes out
+    DC and the rumble under `low`. Done on the whole loop at once in the frequency domain, which
+    treats the piece as circular, so the filter itself wraps around the seam too."""
     spectrum = np.fft.rfft(mix, axis=0)
     freqs = np.fft.rfftfreq(len(mix), 1.0 / RATE)
     gain = np.clip((top - freqs) / (top - corner), 0.0, 1.0) ** 2
+    gain *= (freqs / low) ** 2 / np.sqrt(1 + (freqs / low) ** 4)  # 2-pole high-pass, 0 at DC
     return np.fft.irfft(spectrum * gain[:, None], n=len(mix), axis=0)
 
 
+def loudness_gain(audio, target_rms_db=-17.0):
+    """What write_wav multiplies the mix by, before its knee."""
+    return 10 ** (target_rms_db / 20) / np.sqrt(np.mean(audio ** 2))
+
+
 def write_wav(path, audio, target_rms_db=-17.0, peak_db=-2.5):
-    rms = np.sqrt(np.mean(audio ** 2))
-    audio = audio * (10 ** (target_rms_db / 20) / rms)
+    audio = audio * loudness_gain(audio, target_rms_db)
     limit = 10 ** (peak_db / 20)
     # A soft knee above 80 % of the limit keeps the rare drum peaks under it.
     knee = 0.8 * limit
