@@ -176,8 +176,12 @@ def bars_of(score, name):
 
 def events(score):
     """Every event of one pass through the play order, as (start in steps, section, event)."""
-    offset = 0
+    # The loop's first bass root lies nearest its last, as any other: a pass ahead finds it.
     state = {}
+    for name in score.order:
+        for _ in section_events(score, score.sections[name], bars_of(score, name), state):
+            pass
+    offset = 0
     for name in score.order:
         section = score.sections[name]
         for event in section_events(score, section, bars_of(score, name), state):
