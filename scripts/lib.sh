@@ -49,3 +49,19 @@ focus() {
     within 10 has_focus || fail "the window did not take the focus"
 }
 has_focus() { [[ "$(xdotool getwindowfocus)" == "$window" ]]; }
+
+# boot_wine: makes the Wine prefix $WINEPREFIX with Debian's wine64 (kept out of PATH). Making
+# one has failed at once, rarely, for reasons outside the test (every rerun passed), so a failed
+# attempt is shown and tried again in a clean prefix, up to three times.
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+boot_wine() {
+    local attempt
+    for attempt in 1 2 3; do
+        "$wine" wineboot --init >"$work/stderr" 2>&1 && "$wineserver" -w && return 0
+        echo "wineboot failed (attempt $attempt):" && tail -n 20 "$work/stderr"
+        "$wineserver" -k 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+    done
+    fail "wineboot"
+}

@@ -13,9 +13,6 @@ cd "$root"
     fail "$setup is not named norbatika-VERSION-windows-x64-setup.exe"
 version=${BASH_REMATCH[1]}
 scripts/ensure-packages.sh windows release
-# Debian keeps Wine's programs out of PATH.
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
 work=$(mktemp -d)
 trap 'WINEPREFIX="$work/prefix" "$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norbatika'
@@ -62,8 +59,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Wine's audio needs an endpoint: the default ALSA device becomes one that swallows the sound.
 echo 'pcm.!default { type null }' >"$work/asound.conf"
 export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$work/asound.conf"
-"$wine" wineboot --init >/dev/null 2>&1 || fail "wineboot"
-"$wineserver" -w
+boot_wine
 # Where this Windows keeps a user's programs and Start menu, as Unix paths.
 mapfile -t windows_folders < <("$wine" cmd /c 'echo %LOCALAPPDATA%& echo %APPDATA%' 2>/dev/null | tr -d '\r')
 mapfile -t folders < <("$wine" winepath -u "${windows_folders[@]}" 2>/dev/null)

@@ -10,9 +10,6 @@ source "$(dirname "$0")/../../scripts/lib.sh"
 cd "$root"
 scripts/ensure-packages.sh cross windows
 exe=$root/$(platforms/build.sh windows)
-# Debian keeps Wine's programs out of PATH.
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
 work=$(mktemp -d)
 trap 'WINEPREFIX="$work/prefix" "$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -33,8 +30,7 @@ cp "$exe" "$work/game/norbatika.exe"
 # Wine's audio needs an endpoint: the default ALSA device becomes one that swallows the sound.
 echo 'pcm.!default { type null }' >"$work/asound.conf"
 export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$work/asound.conf"
-"$wine" wineboot --init >/dev/null 2>&1 || fail "wineboot"
-"$wineserver" -w
+boot_wine
 
 play() {  # runs the game in the background; its status lands in $work/status
     rm -f "$work/status"
