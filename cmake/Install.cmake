@@ -32,8 +32,6 @@ install(FILES "${staged}/${NORBATIKA_ID}.metainfo.xml" DESTINATION "${CMAKE_INST
 install(FILES "${staged}/norbatika.6.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
 install(FILES "${linux}/copyright" "${staged}/changelog.gz"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/norbatika")
-install(FILES "${linux}/lintian-overrides" DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides"
-        RENAME norbatika)
 # Drawn by tools/icon/make_icons.py; kept out of ass/, whose every file is embedded.
 foreach(size 16 32 48 64 128 256)
   install(FILES "${PROJECT_SOURCE_DIR}/icons/norbatika-${size}.png"
