@@ -144,11 +144,17 @@ function watch() {
 }
 
 // A browser context of its own, watched, with every problem the page reports collected.
+const opened = [];  // every context, closed at the end whatever happens
+
+// The first visit has a profile of its own on disk, as a player's browser has; Chromium offers to
+// install only from such a profile.
 async function visit(browser, options, setup = () => {}) {
-  const context = await browser.newContext(options);
+  const context = browser ? await browser.newContext(options)
+    : await chromium.launchPersistentContext(join(work, 'profile'), { ...launching, ...options });
   await context.addInitScript(watch);
   await context.addInitScript(setup);
-  const page = await context.newPage();
+  opened.push(context);
+  const page = context.pages()[0] ?? await context.newPage();
   const problems = [];
   const printed = [];
   page.on('console', (message) => {
@@ -290,12 +296,13 @@ setTimeout(() => {
   process.exit(1);
 }, 300000).unref();
 
-const browser = await chromium.launch({
+const launching = {
   executablePath: '/usr/bin/chromium',
   args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
          '--disable-component-update', '--disable-sync', '--no-first-run',
          '--enable-unsafe-swiftshader'],
-});
+};
+const browser = await chromium.launch(launching);
 try {
   const figures = {};
   const keep = async (page, name) => {
@@ -303,7 +310,7 @@ try {
   };
 
   // ---- A first visit on a laptop: the start screen, the first key, play, Q, "Play again" ----
-  const laptop = await visit(browser, { viewport: { width: 1280, height: 800 } });
+  const laptop = await visit(null, { viewport: { width: 1280, height: 800 } });
   const { page } = laptop;
   Object.assign(traffic, { bytes: 0, requests: 0, plainBytes: 0 });
   await page.goto(url);
@@ -389,6 +396,14 @@ try {
              caches: names, files: files.length };
   }));
   if (!kept.ok) fail(`the site was not kept for offline play: ${JSON.stringify(kept)}`);
+  // Chromium's own verdict on the manifest: the page can be installed as an app.
+  const devtools = await laptop.context.newCDPSession(page);
+  const manifest = await devtools.send('Page.getAppManifest');
+  const { installabilityErrors } = await devtools.send('Page.getInstallabilityErrors');
+  if (manifest.errors.length || installabilityErrors.length) {
+    fail(`not installable: ${JSON.stringify([manifest.errors, installabilityErrors])}`);
+  }
+  pass(`installable, kept for offline play (${kept.files} files in ${kept.caches})`);
   Object.assign(figures, { coldBytes: traffic.bytes, coldPlainBytes: traffic.plainBytes,
                            coldRequests: traffic.requests });
 
@@ -396,7 +411,7 @@ try {
   networkUp = false;
   await laptop.context.setOffline(true);
   Object.assign(traffic, { bytes: 0, requests: 0 });
-  await page.reload();
+  await page.reload().catch((error) => fail(`offline reload: ${error.message}`));
   await reachState(page, 'ready', 30);
   const offline = await firstFrame(page, 'offline', () => page.keyboard.press('Enter'));
   if (traffic.requests) fail(`${traffic.requests} requests reached the server while offline`);
@@ -505,6 +520,8 @@ try {
   console.log(`web: ${passed} passed, 1 failed`);
   process.exitCode = 1;
 } finally {
+  for (const context of opened) await context.close().catch(() => {});
   await browser.close();
+  server.closeAllConnections();
   server.close();
 }
