@@ -215,6 +215,11 @@ const check = (ppm, ...options) => {
     return { ok: false, text: `${error.stdout}`.trim() };
   }
 };
+// The status lines' band of a picture (the top 70 rows, above the wall): LIVES, SCORE, LEVEL.
+const statusBand = (ppm) => {
+  const bytes = readFileSync(ppm);
+  return bytes.subarray(bytes.length - 620 * 720 * 3, bytes.length - 620 * 650 * 3);
+};
 const paddleX = (text) => Number(/paddle x (-?\d+)/.exec(text)?.[1]);
 
 // A new run from the start: its very first picture is level 1's serve (the whole wall, the ball
@@ -226,7 +231,8 @@ async function firstFrame(page, name, press) {
     return seen.contexts.length;
   });
   await press();
-  const serve = check(await readPicture(page, name), '--level-one');
+  const ppm = await readPicture(page, name);
+  const serve = check(ppm, '--level-one');
   if (!serve.ok) fail(`${name}: the first picture:\n${serve.text}`);
   const ball = /ball \((\d+), (\d+)\)/.exec(serve.text);
   if (!ball || Number(ball[1]) !== 302 || Math.abs(paddleX(serve.text) + 77 - 310) > 1) {
@@ -245,7 +251,7 @@ async function firstFrame(page, name, press) {
              rms: Number(rms.toFixed(3)), blocks: seen.blocks, state: context.state };
   }));
   if (!heard.ok) fail(`${name}: no music: ${JSON.stringify(heard)}`);
-  return { toFirst: timing.drawn - timing.key, serve: serve.text, heard };
+  return { toFirst: timing.drawn - timing.key, serve: serve.text, heard, ppm };
 }
 
 // The canvas inside the viewport with its shape, and nothing to scroll.
@@ -383,7 +389,12 @@ try {
   pass('Q ends the run with status 0, the last picture stays, "Play again" is offered');
 
   const again = await firstFrame(page, 'again', () => page.click('#again'));
-  pass(`"Play again" starts a fresh game in the same page (${again.serve}; ` +
+  // The same status lines as the first run's start: LIVES 3, SCORE 0, LEVEL 1, not the last run's.
+  if (!statusBand(again.ppm).equals(statusBand(laptopRun.ppm))) {
+    fail('"Play again" did not start with the first run\'s status lines');
+  }
+  pass(`"Play again" starts a fresh game in the same page, its status lines those of the first ` +
+       `start (${again.serve}; ` +
        `music ${JSON.stringify(again.heard)})`);
   laptop.noProblems('on the first visit');
 
