@@ -112,7 +112,7 @@ def check_track(path, work, problems):
     return dict(seconds=seconds, size=size, peak=peak_db, rms=rms_db, dc=dc), audio
 
 
-def inharmonic_db(signal, freq, reference=None):
+def inharmonic_db(signal, freq):
     """Energy further than 8 Hz from every harmonic of freq, against the fundamental's, in dB.
     The signal's steady middle is windowed (Blackman-Harris, sidelobes under -92 dB)."""
     middle = signal[len(signal) // 4: len(signal) // 4 + synth.RATE // 2]
@@ -146,10 +146,6 @@ def load_score(level):
         return synth.Score(source.read())
 
 
-def step_samples(score, step):
-    return int(round(step * 60.0 / score.tempo / 4 * synth.RATE))
-
-
 def hats_db(score, audio):
     """The median over hat hits of the hats' energy against the track's, in dB (see above)."""
     mix = synth.render(score)
@@ -158,7 +154,7 @@ def hats_db(score, audio):
     levels = []
     for step, _, event in synth.events(score):
         if event[0] == "drums" and event[2] in "ho":
-            start = step_samples(score, step)
+            start = synth.samples(score, step)
             stem = hats[start:start + width]
             track = audio[start:start + width]
             levels.append(10 * np.log10(np.sum(stem ** 2) / max(np.sum(track ** 2), 1e-12)))
@@ -193,7 +189,7 @@ def section_spans(score, audio, name):
     for section in score.order:
         steps = synth.bars_of(score, section) * 16
         if section == name:
-            spans.append(audio[step_samples(score, step):step_samples(score, step + steps)])
+            spans.append(audio[synth.samples(score, step):synth.samples(score, step + steps)])
         step += steps
     return np.concatenate(spans) if spans else None
 

@@ -266,11 +266,15 @@ def velocity(step, rng):
     return accent * (1 + 0.06 * rng.standard_normal())
 
 
+def samples(score, steps):
+    """The number of samples in a run of sixteenth-note steps at the score's tempo."""
+    return int(round(steps * 60.0 / score.tempo / 4 * RATE))
+
+
 def render(score, only=None):
     """The loop as a stereo array. With only="hats", just the hats, through the same chain."""
-    step_seconds = 60.0 / score.tempo / 4
     total_steps = sum(bars_of(score, name) * 16 for name in score.order)
-    length = int(round(total_steps * step_seconds * RATE))
+    length = samples(score, total_steps)
     tail = RATE  # room for notes and drums that ring past the loop's end
     left = np.zeros(length + tail)
     right = np.zeros(length + tail)
@@ -282,7 +286,7 @@ def render(score, only=None):
         right[start:end] += signal * np.sin((pan + 1) * np.pi / 4)
 
     for step, section, event in events(score):
-        start = int(round(step * step_seconds * RATE))
+        start = samples(score, step)
         gain = float(section.get("gain", 1.0))
         if event[0] == "drums":
             kind = event[2]
@@ -304,7 +308,7 @@ def render(score, only=None):
         note += 12 * int(voice.get("octave", 0))
         duties = [float(d) for d in voice.get("duty", "0.5").split("/")]
         duty = duties[(local // 16) % len(duties)]
-        n = int(round(steps * step_seconds * RATE))
+        n = samples(score, steps)
         key = (voice_name, note, n, duty)
         if key not in cache:  # arpeggios and bass lines repeat the same notes many times
             freq = 440.0 * 2 ** ((note - 69) / 12)
