@@ -38,7 +38,7 @@ set(CMAKE_EXECUTABLE_SUFFIX ".js")
 # their gzip copies, one folder any web server can serve.
 set(site "${CMAKE_BINARY_DIR}/site")
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${site}")
-set(site_sources index.html page.js sw.js manifest.webmanifest)
+set(site_sources index.html page.js page.css sw.js manifest.webmanifest)
 list(TRANSFORM site_sources PREPEND "${PROJECT_SOURCE_DIR}/platforms/web/")
 add_custom_command(
   OUTPUT "${site}/index.html" "${site}/sw.js" "${site}/norbatika.wasm.gz"
@@ -49,3 +49,10 @@ add_custom_command(
           "${PROJECT_SOURCE_DIR}/icons/norbatika-512.png" "${PROJECT_SOURCE_DIR}/ass/norbatika.ttf"
   COMMENT "Completing the web site")
 add_custom_target(site ALL DEPENDS "${site}/index.html" "${site}/sw.js" "${site}/norbatika.wasm.gz")
+
+# The bench's bare loop, built the same way, which the web test times the game against. It is no
+# part of the site: `cmake --build --preset web --target bare` puts it in the folder bare/.
+add_executable(bare EXCLUDE_FROM_ALL "${PROJECT_SOURCE_DIR}/bench/bare.cpp")
+target_link_libraries(bare PRIVATE norbatika_assets SDL2::SDL2 SDL2_mixer::SDL2_mixer
+                                   SDL2_ttf::SDL2_ttf)
+set_target_properties(bare PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bare")
