@@ -4,11 +4,11 @@
 # gzip copies of the program for servers that send precompressed files.
 # Usage: cmake -DSOURCE_DIR=<top> -DSITE=<site dir> -DVERSION=<x.y.z> -P WebSite.cmake
 set(web "${SOURCE_DIR}/platforms/web")
-file(COPY "${web}/page.js" "${SOURCE_DIR}/icons/norbatika-192.png"
+file(COPY "${web}/page.js" "${web}/page.css" "${SOURCE_DIR}/icons/norbatika-192.png"
           "${SOURCE_DIR}/icons/norbatika-512.png" "${SOURCE_DIR}/ass/norbatika.ttf"
      DESTINATION "${SITE}")
 
-set(served norbatika.js norbatika.wasm page.js norbatika-192.png norbatika-512.png norbatika.ttf)
+set(served norbatika.js norbatika.wasm page.js page.css norbatika-192.png norbatika-512.png norbatika.ttf)
 set(digests "${VERSION}")
 foreach(name IN LISTS served)
   file(SHA256 "${SITE}/${name}" digest)
@@ -22,10 +22,8 @@ string(SHA256 build "${digests}")
 string(SUBSTRING "${build}" 0 12 NORBATIKA_BUILD)
 set(PROJECT_VERSION "${VERSION}")
 
-# The page shows its download's progress against the bytes it will have once decoded.
-file(SIZE "${SITE}/norbatika.js" js_bytes)
-file(SIZE "${SITE}/norbatika.wasm" wasm_bytes)
-math(EXPR NORBATIKA_DOWNLOAD_BYTES "${js_bytes} + ${wasm_bytes}")
+# The page shows the program's download against the bytes it will have once decoded.
+file(SIZE "${SITE}/norbatika.wasm" NORBATIKA_DOWNLOAD_BYTES)
 foreach(template index.html sw.js manifest.webmanifest)
   configure_file("${web}/${template}" "${SITE}/${template}" @ONLY)
 endforeach()

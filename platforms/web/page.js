@@ -19,7 +19,7 @@ const shortestHold = 50;
 let state = 'loading';
 let program = null;      // the factory and the compiled module, once downloaded
 let startWanted = false; // a key or tap came while the download was still going
-let audio = null;        // opened on the player's gesture, handed to the next run
+let audio = null;        // the next run's audio context, made ahead and resumed on a gesture
 let lastLine = '';
 
 function show(next, text) {
@@ -30,7 +30,7 @@ function show(next, text) {
 
 const megabytes = (bytes) => (bytes / 1e6).toFixed(1);
 
-// ---- The download, with its progress, kept in the cache the service worker serves ----
+// ---- The program's download, with its progress, kept where the service worker serves it ----
 
 async function download(name, received) {
   const response = await fetch(name);
@@ -54,7 +54,8 @@ async function download(name, received) {
   return bytes;
 }
 
-// The service worker would otherwise download the program a second time to keep it.
+// The service worker would otherwise download the program a second time to keep it; the other
+// files it revalidates, which costs no download.
 async function keep(files) {
   if (!('caches' in window) || navigator.serviceWorker?.controller) return;
   const cache = await caches.open(cacheName);
@@ -62,16 +63,13 @@ async function keep(files) {
     cache.put(name, new Response(bytes, { headers: { 'Content-Type': type } }))));
 }
 
-function evaluate(script) {
-  const url = URL.createObjectURL(new Blob([script], { type: 'text/javascript' }));
+// The program's script is the site's own file, as the page's policy asks of every script.
+function loadScript(name) {
   return new Promise((loaded, failed) => {
     const element = document.createElement('script');
-    element.src = url;
-    element.onload = () => {
-      URL.revokeObjectURL(url);
-      loaded(window.createNorbatika);
-    };
-    element.onerror = () => failed(new Error('norbatika.js would not run'));
+    element.src = name;
+    element.onload = () => loaded(window.createNorbatika);
+    element.onerror = () => failed(new Error(`${name} would not load`));
     document.head.append(element);
   });
 }
@@ -86,13 +84,11 @@ async function load() {
       statusLine.textContent = `Loading ${megabytes(received)} of ${megabytes(total)} MB`;
     }
   };
-  const [script, wasm] = await Promise.all([download('norbatika.js', progress),
-                                            download('norbatika.wasm', progress)]);
+  const [factory, wasm] = await Promise.all([loadScript('norbatika.js'),
+                                             download('norbatika.wasm', progress)]);
   const module = await WebAssembly.compile(wasm);
-  const factory = await evaluate(script);
   try {
-    await keep({ 'norbatika.js': [script, 'text/javascript'],
-                 'norbatika.wasm': [wasm, 'application/wasm'] });
+    await keep({ 'norbatika.wasm': [wasm, 'application/wasm'] });
     await navigator.serviceWorker?.register('sw.js');
   } catch (error) {
     console.warn(`no offline copy: ${error.message}`);  // the game itself still plays
@@ -102,12 +98,17 @@ async function load() {
 
 // ---- One run of the program ----
 
-// Browsers start sound only from a gesture, so the context is opened here and handed to SDL.
-function openAudio() {
+// Some browsers take most of a second to open a sound output, so the next run's context is
+// made as soon as the page is shown or a run ends; sound starts only from a gesture, which
+// resumes it, and the context is handed to SDL.
+function makeAudio() {
   const Context = window.AudioContext || window.webkitAudioContext;
-  if (audio || !Context) return;
-  audio = new Context();
-  audio.resume().catch(() => {});
+  if (!audio && Context) audio = new Context();
+}
+
+function openAudio() {
+  makeAudio();
+  audio?.resume().catch(() => {});
 }
 
 function freshCanvas() {
@@ -118,17 +119,14 @@ function freshCanvas() {
   return canvas;
 }
 
-async function start() {
+function start() {
   delete body.dataset.exitStatus;
   show('starting', 'Starting');
   again.hidden = true;
+  // Play starts at once: a context that takes its time starts the track from its beginning.
   openAudio();
   const context = audio;
   audio = null;
-  if (context && context.state !== 'running') {
-    // The first frame should already be heard; a context that never starts must not stop play.
-    await Promise.race([context.resume(), new Promise((later) => setTimeout(later, 500))]);
-  }
   lastLine = '';
   const canvas = freshCanvas();
   const settings = {
@@ -158,6 +156,7 @@ function ended(status, context) {
     show('failed', `The game stopped: ${lastLine || `status ${status}`}`);
   }
   again.hidden = false;
+  makeAudio();
 }
 
 function failed(error) {
@@ -288,6 +287,7 @@ function layOut() {
 addEventListener('resize', layOut);
 touchFirst.addEventListener('change', layOut);
 layOut();
+makeAudio();
 
 load().then((loaded) => {
   program = loaded;

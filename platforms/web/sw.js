@@ -1,9 +1,10 @@
 // Keeps the site for offline play. Each build has its own cache: this worker fills it on
-// install (the page has already put the program there), serves from it first, and drops older
+// install (the page has already put the program there; the rest is revalidated, so a first
+// visit downloads nothing twice), serves from it first, and drops older
 // builds' caches once it has taken over.
 const cacheName = 'norbatika-@NORBATIKA_BUILD@';
-const files = ['index.html', 'page.js', 'manifest.webmanifest', 'norbatika.js', 'norbatika.wasm',
-               'norbatika.ttf', 'norbatika-192.png', 'norbatika-512.png'];
+const files = ['index.html', 'page.js', 'page.css', 'manifest.webmanifest', 'norbatika.js',
+               'norbatika.wasm', 'norbatika.ttf', 'norbatika-192.png', 'norbatika-512.png'];
 
 self.addEventListener('install', (event) => {
   event.waitUntil((async () => {
