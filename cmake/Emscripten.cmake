@@ -22,16 +22,15 @@ target_link_libraries(SDL2_ttf::SDL2_ttf INTERFACE "${web_lib}/libSDL2_ttf.a"
 # The game's blocking loop and its SDL_Delay run unchanged: Asyncify lets them yield to the page.
 # The tracks live in the program's memory, so it may grow. The program is a factory the page calls
 # for each run, so "Play again" gets a fresh instance; the page hands it the audio context it
-# opened on the player's key. yield.js makes SDL's yield at each present immediate. SDL's audio
+# opened on the player's key. yield.c makes SDL's yield at each present immediate. SDL's audio
 # calls two JavaScript helpers; they are named in a file, since CMake mangles the `$` of their
 # names on a command line.
 set(web_functions "${CMAKE_CURRENT_BINARY_DIR}/web-functions.txt")
 file(WRITE "${web_functions}" "-sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=$autoResumeAudioContext,$dynCall\n")
-set(web_yield "${PROJECT_SOURCE_DIR}/platforms/web/yield.js")
-add_link_options(-sASYNCIFY -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 -sMODULARIZE=1
-                 -sEXPORT_NAME=createNorbatika -sENVIRONMENT=web "@${web_functions}"
-                 "--js-library=${web_yield}")
-cmake_language(DEFER CALL set_property TARGET norbatika APPEND PROPERTY LINK_DEPENDS "${web_yield}")
+set(NORBATIKA_PLATFORM_SOURCES "${PROJECT_SOURCE_DIR}/platforms/web/yield.c")
+add_link_options(-sASYNCIFY -sALLOW_MEMORY_GROWTH=1 -sMODULARIZE=1 -sEXPORT_NAME=createNorbatika
+                 -sENVIRONMENT=web -sEXPORTED_RUNTIME_METHODS=ccall "@${web_functions}"
+                 -Wl,--wrap=emscripten_sleep)
 set(CMAKE_EXECUTABLE_SUFFIX ".js")
 
 # The site: the page, its script, service worker and manifest, the program with its .wasm and
@@ -52,7 +51,8 @@ add_custom_target(site ALL DEPENDS "${site}/index.html" "${site}/sw.js" "${site}
 
 # The bench's bare loop, built the same way, which the web test times the game against. It is no
 # part of the site: `cmake --build --preset web --target bare` puts it in the folder bare/.
-add_executable(bare EXCLUDE_FROM_ALL "${PROJECT_SOURCE_DIR}/bench/bare.cpp")
+add_executable(bare EXCLUDE_FROM_ALL "${PROJECT_SOURCE_DIR}/bench/bare.cpp"
+                                    ${NORBATIKA_PLATFORM_SOURCES})
 target_link_libraries(bare PRIVATE norbatika_assets SDL2::SDL2 SDL2_mixer::SDL2_mixer
                                    SDL2_ttf::SDL2_ttf)
 set_target_properties(bare PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bare")

@@ -138,12 +138,16 @@ function start() {
         .then((instance) => receive(instance, program.module), failed);
       return {};
     },
-    onExit: (status) => ended(status, context),
+    noInitialRun: true,
   };
   if (context) settings.SDL2 = { audioContext: context };
   show('playing', '');
   canvas.focus();
-  program.factory(settings).catch(failed);
+  // main is called, not run at start-up, so that its own result is the status: while it yields,
+  // Emscripten would lose what it returns.
+  program.factory(settings)
+    .then((game) => game.ccall('main', 'number', ['number', 'number'], [0, 0], { async: true }))
+    .then((status) => ended(status, context), failed);
 }
 
 function ended(status, context) {
