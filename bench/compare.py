@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The game against a bare SDL2 program with the same window, paced loop and text lines. Each
+"""The game against a bare SDL2 program with the same window, paced loop, picture and music. Each
 runs for a fixed time in the X server of DISPLAY, round after round, taking turns at going first,
 with the preloaded driver timing every present and its autopilot playing the game. Prints the
 four ratios as a Markdown table; --plot draws the frame periods; --check fails when a run was not
@@ -42,9 +42,12 @@ def run(program, driver, seconds):
             frames = [tuple(map(int, line.split())) for line in record]
     times = [at for at, _ in frames]
     periods = [(b - a) / 1e6 for a, b in zip(times, times[1:])]
+    quarter = len(periods) // 4
     return {"periods": periods, "blocks": [blocks for _, blocks in frames], "status":
             child.returncode, "median": statistics.median(periods), "peak": peak_kb,
+            "p95": statistics.quantiles(periods, n=100)[94],
             "p99": statistics.quantiles(periods, n=100)[98],
+            "iqm": statistics.mean(sorted(periods)[quarter:len(periods) - quarter]),
             "cpu": (cpu[1] - cpu[0]) / 1000 / len(periods), "first": (times[0] - started) / 1e6}
 
 
@@ -104,7 +107,8 @@ def main():
     args = parser.parse_args()
     if not args.bare:
         game = run(args.game, args.driver, args.seconds)
-        print(json.dumps({key: game[key] for key in ("median", "p99", "cpu", "first", "status")}
+        print(json.dumps({key: game[key] for key in ("median", "p95", "p99", "iqm", "cpu", "first",
+                                                     "status")}
                          | {"frames": len(game["periods"]) + 1}))
         return 0 if game["status"] == 0 and len(game["periods"]) >= 100 else 1
     programs = [("bare", args.bare), ("game", args.game)]

@@ -1,7 +1,7 @@
 // Keeps the site for offline play. Each build has its own cache: this worker fills it on
-// install (the page has already put the program there; the rest is revalidated, so a first
-// visit downloads nothing twice), serves from it first, and drops older
-// builds' caches once it has taken over.
+// install (the page has already put the program there, and the rest is revalidated, so a first
+// visit downloads nothing twice), serves from it first, and drops older builds' caches once it
+// has taken over.
 const cacheName = 'norbatika-@NORBATIKA_BUILD@';
 const files = ['index.html', 'page.js', 'page.css', 'manifest.webmanifest', 'norbatika.js',
                'norbatika.wasm', 'norbatika.ttf', 'norbatika-192.png', 'norbatika-512.png'];
