@@ -7,8 +7,8 @@
 'use strict';
 (() => {
   const seen = { keyAt: null, frames: [], firstDrawAt: null, audioAtFirst: null, want: false,
-                 picture: null, contexts: [], sum: 0, samples: 0, blocks: 0, statuses: [],
-                 printed: [], problems: [] };
+                 picture: null, contexts: [], sum: 0, samples: 0, blocks: 0, heardAt: null,
+                 statuses: [], printed: [], problems: [] };
   window.seen = seen;
   const exact = location.search !== '?measure';
   if (location.search === '?no-audio') {
@@ -60,9 +60,11 @@
         if (!handler) return;
         handler.call(node, event);
         const data = event.outputBuffer.getChannelData(0);
-        seen.blocks += 1;
-        for (let i = 0; i < data.length; i += 1) seen.sum += data[i] * data[i];
-        seen.samples += data.length;
+        let sum = 0;
+        for (let i = 0; i < data.length; i += 1) sum += data[i] * data[i];
+        Object.assign(seen, { blocks: seen.blocks + 1, sum: seen.sum + sum,
+                              samples: seen.samples + data.length });
+        if (sum > 0) seen.heardAt = performance.now();
       });
       return node;
     };
