@@ -192,7 +192,8 @@ addEventListener('keydown', (event) => {
   if (!onButton && (state === 'ready' || state === 'loading')) wantStart();
   // Enter plays again; only a new press, so the key that started a run that failed at once
   // does not start another.
-  if (!onButton && !event.repeat && event.key === 'Enter' && (state === 'ended' || state === 'failed')) {
+  const over = state === 'ended' || state === 'failed';
+  if (!onButton && !event.repeat && event.key === 'Enter' && over) {
     start();
   }
 }, { capture: true });

@@ -28,7 +28,9 @@
   addEventListener('error', (event) => {
     seen.problems.push(`error: ${event.message || `${event.target.src || event.target.href}`}`);
   }, true);
-  addEventListener('unhandledrejection', (event) => seen.problems.push(`rejection: ${event.reason}`));
+  addEventListener('unhandledrejection', (event) => {
+    seen.problems.push(`rejection: ${event.reason}`);
+  });
   document.addEventListener('securitypolicyviolation', (event) => {
     seen.problems.push(`blocked by ${event.violatedDirective}: ${event.blockedURI}`);
   });

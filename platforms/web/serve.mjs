@@ -24,7 +24,7 @@ export async function serve(site, program = join(site, 'norbatika.js')) {
     const path = files[name] ?? join(site, name);
     let bytes = readFileSync(gzip ? `${path}.gz` : path);
     if (name === 'index.html') {
-      bytes = Buffer.from(`${bytes}`.replace('</head>', '<script src="probe.js"></script>\n</head>'));
+      bytes = Buffer.from(`${bytes}`.replace('</head>', '<script src="probe.js"></script></head>'));
     } else if (name === 'sw.js') {
       bytes = Buffer.from(`${bytes}`.replace('const files = [', "const files = ['probe.js', "));
     }

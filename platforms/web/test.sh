@@ -19,8 +19,8 @@ cmake --build --preset web --target bare >&2
 du -cb "$site"/* | awk '{printf "%s %s bytes\n", $2, $1}'
 
 if [[ -n ${NORBATIKA_LINUX_GAME:-} && -n ${NORBATIKA_DRIVER:-} ]]; then
-    NORBATIKA_LINUX=$(scripts/with-xvfb.sh "$python" bench/compare.py --game "$NORBATIKA_LINUX_GAME" \
-        --driver "$NORBATIKA_DRIVER" --seconds 10)
+    NORBATIKA_LINUX=$(scripts/with-xvfb.sh "$python" bench/compare.py \
+        --game "$NORBATIKA_LINUX_GAME" --driver "$NORBATIKA_DRIVER" --seconds 10)
     export NORBATIKA_LINUX
 fi
 

@@ -7,6 +7,7 @@ import { createServer } from 'node:net';
 
 export const touch = null;
 const keys = { ArrowLeft: '\uE012', ArrowRight: '\uE014', Enter: '\uE007', q: 'q' };
+const miniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 
 const freePort = () => new Promise((found) => {
   const probe = createServer().listen(0, '127.0.0.1', () => {
@@ -40,8 +41,8 @@ export async function launch() {
     async open({ width = 1280, height = 800 } = {}) {
       await last?.close().catch(() => {});
       const { sessionId, capabilities } = await call('POST', '/session', { capabilities: {
-        alwaysMatch: { 'webkitgtk:browserOptions': {
-          binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation'] } } } });
+        alwaysMatch: { 'webkitgtk:browserOptions': { binary: miniBrowser,
+                                                     args: ['--automation'] } } } });
       version = `WebKitGTK ${capabilities.browserVersion}`;
       const session = (method, path, body) => call(method, `/session/${sessionId}${path}`, body);
       await session('POST', '/window/rect', { width, height });
@@ -55,9 +56,9 @@ export async function launch() {
           script: `return (${script}).apply(null, arguments);`, args }),
         key: (type, key) => act('key', [{ type: `key${type === 'down' ? 'Down' : 'Up'}`,
                                           value: keys[key] ?? key }]),
-        click: (x, y) => act('pointer', [{ type: 'pointerMove', x: Math.round(x), y: Math.round(y) },
-                                         { type: 'pointerDown', button: 0 },
-                                         { type: 'pointerUp', button: 0 }]),
+        click: (x, y) => act('pointer', [
+          { type: 'pointerMove', x: Math.round(x), y: Math.round(y) },
+          { type: 'pointerDown', button: 0 }, { type: 'pointerUp', button: 0 }]),
         screenshot: async (path) => writeFileSync(path, Buffer.from(
           await session('GET', '/screenshot'), 'base64')),
         close: () => session('DELETE', ''),
