@@ -210,9 +210,11 @@ test('before a key, the start screen shows the controls and the download', async
 let firstRun;
 test('the first key starts level 1\'s serve, and its music', async () => {
   firstRun = await firstFrame(laptop, () => press(laptop, 'Enter'));
+  assert.ok(firstRun.toFirst <= 1000, `the first frame came ${firstRun.toFirst} ms after the key`);
   const fit = await fits(laptop, 'a 1280 x 800 window');
   assert.ok(!fit.pad, 'touch buttons on a laptop');
-  console.log(`# ${firstRun.serve}, music ${firstRun.heard}; ${fit.text}`);
+  console.log(`# ${firstRun.serve} ${firstRun.toFirst.toFixed(0)} ms after the key, music ` +
+              `${firstRun.heard}; ${fit.text}`);
   await keep(laptop, 'web-1280x800');
 });
 
