@@ -30,13 +30,18 @@ within() {
     done
 }
 
-# boot_wine: makes the Wine prefix $WINEPREFIX with Debian's wine64 (kept out of PATH). Making
-# one has failed at once, rarely, for reasons outside the test (every rerun passed), so a failed
-# attempt is shown and tried again in a clean prefix, up to three times.
+# boot_wine: makes a silent Wine prefix, $work/prefix, with Debian's wine64 (kept out of PATH),
+# that writes no menu entries to the host's desktop and plays its sound into an ALSA device that
+# swallows it. Making one has failed at once, rarely, for reasons outside the test (every rerun
+# passed), so a failed attempt is shown and tried again in a clean prefix, up to three times.
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 boot_wine() {
     local attempt
+    export WINEPREFIX=$work/prefix WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    echo 'pcm.!default { type null }' >"$work/asound.conf"
+    export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$work/asound.conf"
     for attempt in 1 2 3; do
         "$wine" wineboot --init >"$work/stderr" 2>&1 && "$wineserver" -w && return 0
         echo "wineboot failed (attempt $attempt):" && tail -n 20 "$work/stderr"

@@ -5,7 +5,8 @@
 # Usage: [NORBATIKA_SCREEN=1920x1200x24] with-xvfb.sh COMMAND [ARGUMENT...]
 set -euo pipefail
 work=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 "${NORBATIKA_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$work/display" >"$work/log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${NORBATIKA_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$work/display" \
+    >"$work/log" 2>&1 &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 200); do

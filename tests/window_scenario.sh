@@ -14,20 +14,16 @@ source "$(dirname "$0")/../scripts/lib.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# shows SECONDS PICTURE CHECK-OPTION...: within SECONDS, the window's picture, cut out of the
-# screen as a player sees it, passes tests/check_frame.py, which looks again until it does; the
-# last picture judged is $work/PICTURE.png, the verdict's words are in $work/PICTURE.check.
+# shows SECONDS PICTURE WHAT CHECK-OPTION...: within SECONDS, the window's picture, cut out of
+# the screen as a player sees it, passes tests/check_frame.py, which looks again until it does;
+# the last one judged is $work/PICTURE.png, its verdict $work/PICTURE.check.
 shows() {
-    local seconds=$1 picture=$2
-    shift 2
-    judged=$picture
+    local seconds=$1 picture=$work/$2 what=$3
+    shift 3
     "$python" "$root/tests/check_frame.py" --screen "$left,$top" --within "$seconds" \
-        --save "$work/$picture.png" "$@" >"$work/$picture.check"
-}
-# judged_wrong WHAT: fails with the verdict on the last picture, which stays in OUT_DIR.
-judged_wrong() {
-    cp "$work/$judged.png" "$out/$name-failed.png" 2>/dev/null || true
-    fail "$1: $(cat "$work/$judged.check" 2>/dev/null) (picture: $out/$name-failed.png)"
+        --save "$picture.png" "$@" >"$picture.check" && return
+    cp "$picture.png" "$out/$name-failed.png" 2>/dev/null || true
+    fail "$what: $(cat "$picture.check") (picture: $out/$name-failed.png)"
 }
 
 # The run's status lands in $work/status (gone, and so unwritten, when this script ended first).
@@ -62,11 +58,11 @@ fi
 within 30 on_screen ||
     fail "the window at $left, $top is not all on the $screen_width x $screen_height screen"
 
-shows 60 start --level-one || judged_wrong "first picture"
+shows 60 start "first picture" --level-one
 cp "$work/start.png" "$out/$name.png"
 pass "wall, paddle, ball and status lines where the game draws them, $SECONDS s in"
 first=$("$python" "$root/tests/check_frame.py" "$work/start.png" --ball)
-shows 30 later --ball-moved-from "${first/ /,}" || judged_wrong "the ball"
+shows 30 later "the ball" --ball-moved-from "${first/ /,}"
 pass "the ball moves: from $first to $(cat "$work/later.check")"
 
 # Keys go to the focused window: give it the focus, and wait until it has it.
@@ -74,7 +70,7 @@ xdotool windowfocus "$window"
 has_focus() { [[ "$(xdotool getwindowfocus)" == "$window" ]]; }
 within 30 has_focus || fail "the window did not take the focus"
 xdotool keydown Right
-shows 30 right --paddle-right-of 278 || judged_wrong "held Right"
+shows 30 right "held Right" --paddle-right-of 278
 xdotool keyup Right
 pass "held Right moves the paddle ($(cat "$work/right.check"))"
 

@@ -55,12 +55,6 @@ check_resources() {  # check_resources FILE LABEL
 }
 check_resources "$setup" "setup program"
 
-# A prefix of our own, silent, with no menu entries written to the host's desktop.
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# Wine's audio needs an endpoint: the default ALSA device becomes one that swallows the sound.
-echo 'pcm.!default { type null }' >"$work/asound.conf"
-export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$work/asound.conf"
 boot_wine
 # Where this Windows keeps a user's programs and Start menu, as Unix paths.
 mapfile -t windows_folders < <("$wine" cmd /c 'echo %LOCALAPPDATA%& echo %APPDATA%' 2>/dev/null | tr -d '\r')
