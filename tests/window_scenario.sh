@@ -32,7 +32,10 @@ shows() {
 SECONDS=0
 
 # SDL names the window's instance after the program: norbatika, or norbatika.exe under Wine.
-mapped() { window=$(xdotool search --onlyvisible --classname '^norbatika(\.exe)?$' | head -n 1); }
+mapped() {
+    [[ ! -f "$work/status" ]] || fail "the run ended with status $(cat "$work/status"), no window"
+    window=$(xdotool search --onlyvisible --classname '^norbatika(\.exe)?$' | head -n 1)
+}
 within 60 mapped || fail "no window"
 # Wine names the window once it is mapped.
 titled() { title=$(xprop -id "$window" _NET_WM_NAME) && [[ "$title" == *' = "ノルバティカ"' ]]; }
