@@ -15,7 +15,7 @@ if [[ -f $build/CMakeCache.txt ]] && ! grep -qF "=$NORBATIKA_DEPS" "$build/CMake
 fi
 # Standard output carries only the result's path; the build talks on standard error.
 cmake --preset "$platform" >&2
-nice -n 10 cmake --build --preset "$platform" >&2
+cmake --build --preset "$platform" >&2  # at the caller's priority, as scripts/release.sh
 case $platform in
     windows) echo "$build/norbatika.exe" ;;
     web) echo "$build/site" ;;

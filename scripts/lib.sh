@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Sourced by the test scripts: the source folder, the Python that CTest names (Debian's, with its
 # modules), a verdict with its reason, waiting for an effect up to a deadline instead of for a
-# time, and looking at the game's window.
+# time, and making a Wine prefix.
 root=$(realpath "$(dirname "${BASH_SOURCE[0]}")/..")
 python=${NORBATIKA_PYTHON:?run the test through ctest, which names Python}
 passed=0
@@ -30,33 +30,18 @@ within() {
     done
 }
 
-# shows NAME CHECK-OPTION...: the picture of the game in $window, cut out of the screen as a
-# player sees it, passes tests/check_frame.py; the picture is $work/NAME.png, the verdict's
-# words $work/NAME.check.
-shows() {
-    local name=$1 left top
-    shift
-    read -r left top < <(xwininfo -id "$window" |
-        awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} END{print x, y}')
-    import -window root -crop "620x720+$left+$top" +repage "$work/$name.png" 2>/dev/null &&
-        convert "$work/$name.png" "$work/$name.ppm" &&
-        "$python" "$root/tests/check_frame.py" "$work/$name.ppm" "$@" >"$work/$name.check"
-}
-
-# focus: gives $window the keyboard, and waits until it has it, so that keys reach the game.
-focus() {
-    xdotool windowfocus "$window"
-    within 10 has_focus || fail "the window did not take the focus"
-}
-has_focus() { [[ "$(xdotool getwindowfocus)" == "$window" ]]; }
-
-# boot_wine: makes the Wine prefix $WINEPREFIX with Debian's wine64 (kept out of PATH). Making
-# one has failed at once, rarely, for reasons outside the test (every rerun passed), so a failed
-# attempt is shown and tried again in a clean prefix, up to three times.
+# boot_wine: makes a silent Wine prefix, $work/prefix, with Debian's wine64 (kept out of PATH),
+# that writes no menu entries to the host's desktop and plays its sound into an ALSA device that
+# swallows it. Making one has failed at once, rarely, for reasons outside the test (every rerun
+# passed), so a failed attempt is shown and tried again in a clean prefix, up to three times.
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 boot_wine() {
     local attempt
+    export WINEPREFIX=$work/prefix WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    echo 'pcm.!default { type null }' >"$work/asound.conf"
+    export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$work/asound.conf"
     for attempt in 1 2 3; do
         "$wine" wineboot --init >"$work/stderr" 2>&1 && "$wineserver" -w && return 0
         echo "wineboot failed (attempt $attempt):" && tail -n 20 "$work/stderr"

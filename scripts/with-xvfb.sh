@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs a command with DISPLAY on a fresh Xvfb server (640 x 800, 24-bit colour) of its own,
-# which ends with it. The server picks a free display and names it once it takes clients.
-# Usage: with-xvfb.sh COMMAND [ARGUMENT...]
+# Runs a command with DISPLAY on a fresh Xvfb server of its own, which ends with it. The screen
+# is 1280 x 1024, 24-bit colour, room for the game's window with any frame, or NORBATIKA_SCREEN
+# (WIDTHxHEIGHTxDEPTH). The server picks a free display and names it once it takes clients.
+# Usage: [NORBATIKA_SCREEN=1920x1200x24] with-xvfb.sh COMMAND [ARGUMENT...]
 set -euo pipefail
 work=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 "${NORBATIKA_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$work/display" >"$work/log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${NORBATIKA_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$work/display" \
+    >"$work/log" 2>&1 &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 200); do

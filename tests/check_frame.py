@@ -1,43 +1,31 @@
 #!/usr/bin/env python3
-"""Checks a screenshot of the game's window (a binary PPM, 620 x 720) for the picture the game
-draws at the start of a level: the wall, the paddle, the ball and the status lines.
+"""Checks a picture of the game's window (620 x 720) for the picture the game draws at the start
+of a level: the wall, the paddle, the ball and the status lines.
 
 Usage: check_frame.py SHOT.ppm [--level-one]
        check_frame.py SHOT.ppm --paddle-right-of X   (checks only the paddle)
        check_frame.py SHOT.ppm --ball                (only finds the ball and prints "x y")
+       check_frame.py SHOT.ppm --ball-moved-from X,Y (only finds the ball, away from X,Y)
+       check_frame.py --screen LEFT,TOP --within SECONDS --save SHOT.png [CHECK...]
+           (cuts the window at LEFT,TOP out of the X display's screen, as a player sees it,
+            until a picture passes or the time is up, and saves the last one judged)
 Prints the paddle's and the ball's positions; exits 1 with the reasons when something is off.
 """
 import sys
+import time
+
+from PIL import Image, ImageGrab
 
 WHITE = (255, 255, 255)
 BLACK = (0, 0, 0)
-
-
-def read_ppm(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    assert fields[0] == b"P6" and fields[3] == b"255", "expected an 8-bit binary PPM"
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[pos + 1:]
-    return width, height, pixels
+WIDTH, HEIGHT = 620, 720
 
 
 class Frame:
-    def __init__(self, path):
-        self.width, self.height, self.data = read_ppm(path)
+    def __init__(self, image):
+        self.image = image.convert("RGB")
+        self.width, self.height = self.image.size
+        self.data = self.image.tobytes()
 
     def at(self, x, y):
         i = (y * self.width + x) * 3
@@ -56,18 +44,21 @@ def find_ball(frame):
     return None
 
 
-def main():
-    args = sys.argv[1:]
-    frame = Frame(args[0])
+def judge(frame, args):
+    """The verdict on one picture: the line to print, and the problems found."""
     problems = []
-    if (frame.width, frame.height) != (620, 720):
-        print(f"window is {frame.width} x {frame.height}, not 620 x 720")
-        return 1
+    if (frame.width, frame.height) != (WIDTH, HEIGHT):
+        return "", [f"window is {frame.width} x {frame.height}, not {WIDTH} x {HEIGHT}"]
 
-    if "--ball" in args:
+    if "--ball" in args or "--ball-moved-from" in args:
         ball = find_ball(frame)
-        print(f"{ball[0]} {ball[1]}" if ball else "no ball")
-        return 0 if ball else 1
+        if ball is None:
+            return "no ball", ["no 16 x 16 white ball between the wall and the paddle"]
+        if "--ball-moved-from" in args:
+            start = tuple(int(v) for v in args[args.index("--ball-moved-from") + 1].split(","))
+            if ball == start:
+                problems.append(f"the ball stays at {start[0]} {start[1]}")
+        return f"{ball[0]} {ball[1]}", problems
 
     paddle_only = "--paddle-right-of" in args
     # The wall: 35 cells, each one flat colour that is not black, with black gaps between.
@@ -97,10 +88,7 @@ def main():
 
     if "--paddle-right-of" in args:
         # Play has moved on by then: blocks fall and the score grows, so only the paddle counts.
-        print(f"paddle x {paddle_x}")
-        for p in problems:
-            print(p)
-        return 1 if problems else 0
+        return f"paddle x {paddle_x}", problems
 
     ball = find_ball(frame)
     if ball is None:
@@ -119,7 +107,28 @@ def main():
                 problems.append(f"white pixel outside the text boxes at ({x}, {y})")
                 break
 
-    print(f"paddle x {paddle_x}, ball {ball}")
+    return f"paddle x {paddle_x}, ball {ball}", problems
+
+
+def option(args, name):
+    return args[args.index(name) + 1]
+
+
+def main():
+    args = sys.argv[1:]
+    if "--screen" in args:
+        left, top = (int(v) for v in option(args, "--screen").split(","))
+        deadline = time.monotonic() + float(option(args, "--within"))
+        while True:
+            frame = Frame(ImageGrab.grab(bbox=(left, top, left + WIDTH, top + HEIGHT)))
+            line, problems = judge(frame, args)
+            if not problems or time.monotonic() > deadline:
+                break
+            time.sleep(0.05)
+        frame.image.save(option(args, "--save"))
+    else:
+        line, problems = judge(Frame(Image.open(args[0])), args)
+    print(line)
     for p in problems[:20]:
         print(p)
     return 1 if problems else 0

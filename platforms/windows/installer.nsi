@@ -2,16 +2,18 @@
 ; administrator rights, into %LOCALAPPDATA%\Programs\Norbatika, adds a Start-menu shortcut and
 ; an uninstaller that Settings > Apps lists. Built by platforms/windows/package.sh with
 ; Debian's makensis, which passes what it needs:
-;   makensis /DVERSION=1.0.0 /DSTAGE=DIR /DICON=FILE.ico /DOUTFILE=FILE.exe installer.nsi
+;   makensis /DVERSION=1.0.0 /DSTAGE=DIR /DFILES=FILE.nsh /DICON=FILE.ico /DOUTFILE=FILE.exe
 ; STAGE holds the files of the zip (norbatika.exe, README.txt, LICENSE.txt, licenses\,
-; THIRD-PARTY-NOTICES.txt); /S installs and uninstalls silently.
+; THIRD-PARTY-NOTICES.txt); FILES lists them as the macros InstallFiles and RemoveFiles.
+; /S installs and uninstalls silently.
 ; A 64-bit setup program for the 64-bit game: it runs wherever the game does, Wine's wine64
 ; included, and 32-bit Windows refuses it at once.
 Unicode true
 Target amd64-unicode
-!ifndef VERSION | STAGE | ICON | OUTFILE
-  !error "pass /DVERSION, /DSTAGE, /DICON and /DOUTFILE (see platforms/windows/package.sh)"
+!ifndef VERSION | STAGE | FILES | ICON | OUTFILE
+  !error "pass /DVERSION, /DSTAGE, /DFILES, /DICON and /DOUTFILE (see platforms/windows/package.sh)"
 !endif
+!include "${FILES}"
 
 !define NAME "ノルバティカ"
 !define PUBLISHER "The Norbatika developers"
@@ -52,14 +54,7 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} OriginalFilename "norbatika-${VERSION}-win
 
 Section
   SetShellVarContext current
-  SetOutPath "$INSTDIR"
-  File "${STAGE}/norbatika.exe"
-  File "${STAGE}/README.txt"
-  File "${STAGE}/LICENSE.txt"
-  File "${STAGE}/THIRD-PARTY-NOTICES.txt"
-  SetOutPath "$INSTDIR\licenses"
-  File "${STAGE}/licenses/OFL-1.1.txt"
-  File "${STAGE}/licenses/CC-BY-4.0.txt"
+  !insertmacro InstallFiles
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "${SHORTCUT}" "$INSTDIR\norbatika.exe" "" "$INSTDIR\norbatika.exe" 0
@@ -81,13 +76,7 @@ SectionEnd
 Section Uninstall
   SetShellVarContext current
   Delete "${SHORTCUT}"
-  Delete "$INSTDIR\norbatika.exe"
-  Delete "$INSTDIR\README.txt"
-  Delete "$INSTDIR\LICENSE.txt"
-  Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
-  Delete "$INSTDIR\licenses\OFL-1.1.txt"
-  Delete "$INSTDIR\licenses\CC-BY-4.0.txt"
-  RMDir "$INSTDIR\licenses"
+  !insertmacro RemoveFiles
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

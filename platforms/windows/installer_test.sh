@@ -2,11 +2,13 @@
 # Checks the setup program that platforms/windows/package.sh makes, under Wine in a prefix of
 # its own and a real X window (DISPLAY, from scripts/with-xvfb.sh): the setup program's and the
 # installed program's icon and version, a silent per-user install (files, Start-menu shortcut,
-# uninstall entry), the installed game's first frame and Q ending it with status 0, and a silent
+# uninstall entry), the installed game played through tests/window_scenario.sh, and a silent
 # uninstall that leaves nothing behind. The version is the one the file's name carries.
-# Usage: installer_test.sh norbatika-VERSION-windows-x64-setup.exe
+# Usage: installer_test.sh norbatika-VERSION-windows-x64-setup.exe OUT_DIR
 set -euo pipefail
-setup=$(realpath "${1:?usage: installer_test.sh norbatika-VERSION-windows-x64-setup.exe}")
+usage="usage: installer_test.sh norbatika-VERSION-windows-x64-setup.exe OUT_DIR"
+setup=$(realpath "${1:?$usage}")
+out=$(realpath "${2:?$usage}")
 source "$(dirname "$0")/../../scripts/lib.sh"
 cd "$root"
 [[ $(basename "$setup") =~ ^norbatika-(.+)-windows-x64-setup\.exe$ ]] ||
@@ -53,12 +55,6 @@ check_resources() {  # check_resources FILE LABEL
 }
 check_resources "$setup" "setup program"
 
-# A prefix of our own, silent, with no menu entries written to the host's desktop.
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# Wine's audio needs an endpoint: the default ALSA device becomes one that swallows the sound.
-echo 'pcm.!default { type null }' >"$work/asound.conf"
-export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$work/asound.conf"
 boot_wine
 # Where this Windows keeps a user's programs and Start menu, as Unix paths.
 mapfile -t windows_folders < <("$wine" cmd /c 'echo %LOCALAPPDATA%& echo %APPDATA%' 2>/dev/null | tr -d '\r')
@@ -92,25 +88,8 @@ for value in '"DisplayName"="ノルバティカ"' "\"DisplayVersion\"=\"$version
 done
 pass "uninstall entry ノルバティカ $version with its icon, publisher and (quiet) uninstall commands"
 
-# The installed game, started from its folder; its status lands in $work/status.
-(
-    cd "$installed"
-    status=0
-    "$wine" norbatika.exe >"$work/stdout" 2>"$work/stderr" || status=$?
-    echo "$status" >"$work/status"
-) &
-window=$(timeout 60 xdotool search --sync --name '^ノルバティカ$' | head -n 1) ||
-    fail "the installed game shows no window"
-within 30 shows start --level-one || fail "first picture: $(cat "$work/start.check")"
-pass "the installed game draws level one"
-
-# The game reads the key once per frame: hold Q until the run has ended.
-focus
-xdotool keydown q
-within 30 test -f "$work/status" || fail "Q did not end the run"
-xdotool keyup q 2>/dev/null || true
-[[ "$(cat "$work/status")" == 0 ]] || fail "exit status $(cat "$work/status")"
-pass "Q ends the installed game with status 0"
+tests/window_scenario.sh windows-installed "$out" env -C "$installed" "$wine" norbatika.exe
+pass "the installed game passes the window scenario"
 
 # The uninstaller copies itself away and returns at once: wait for what it removes.
 "$wine" "$installed/uninstall.exe" /S >/dev/null 2>&1 || fail "the silent uninstall failed ($?)"

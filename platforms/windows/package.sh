@@ -49,10 +49,36 @@ stage() {  # the files of both packages, in $work/$name
     scripts/notices.sh "$libraries" >"$dir/THIRD-PARTY-NOTICES.txt"
 }
 
+# file_list: the staged files as the NSIS macros InstallFiles and RemoveFiles, so that the
+# uninstaller removes exactly what the installer puts in place, and both what the zip holds.
+file_list() {
+    local entries entry folder file target current=""
+    mapfile -t entries < <(cd "$work/$name" && find . -type f -printf '%h %f\n' | LC_ALL=C sort)
+    echo '!macro InstallFiles'
+    for entry in "${entries[@]}"; do
+        read -r folder file <<<"$entry"
+        target='$INSTDIR'${folder#.}
+        [[ $target == "$current" ]] || echo "  SetOutPath \"${target//\//\\}\""
+        current=$target
+        echo "  File \"\${STAGE}${folder#.}/$file\""
+    done
+    echo '!macroend'
+    echo '!macro RemoveFiles'
+    for entry in "${entries[@]}"; do
+        read -r folder file <<<"$entry"
+        target='$INSTDIR'${folder#.}/$file
+        echo "  Delete \"${target//\//\\}\""
+    done
+    (cd "$work/$name" && find . -mindepth 1 -type d -printf '%P\n' | LC_ALL=C sort -r) |
+        while read -r folder; do echo "  RMDir \"\$INSTDIR\\${folder//\//\\}\""; done
+    echo '!macroend'
+}
+
 make_setup() {
+    file_list >"$work/files.nsh"
     makensis -V2 -WX -INPUTCHARSET UTF8 "-DVERSION=$version" "-DSTAGE=$work/$name" \
-        "-DICON=$root/icons/norbatika.ico" "-DOUTFILE=$work/$setup_file" \
-        platforms/windows/installer.nsi >&2
+        "-DFILES=$work/files.nsh" "-DICON=$root/icons/norbatika.ico" \
+        "-DOUTFILE=$work/$setup_file" platforms/windows/installer.nsi >&2
 }
 
 say "packing $name"

@@ -4,15 +4,14 @@ knocked out, the white ball and the white paddle. Two pixel designs, below as te
 by whole numbers: the 16-pixel one to 16, 32 and 48, the 32-pixel one to 64, 128 and 256, so
 every size stays as blocky as the game; 192 and 512, for the web page, come from the 32-pixel one
 too. Writes norbatika-SIZE.png for each size and norbatika.ico, the Windows icon holding the six
-up to 256 as PNG images. Python's standard library only (zlib for the PNGs); the same designs
-always give the same bytes.
+up to 256 as PNG images, both with Pillow; the same designs always give the same bytes.
 
 Usage: make_icons.py [OUT_DIR]   (default: icons/ at the top of the source tree)
 """
 import os
-import struct
 import sys
-import zlib
+
+from PIL import Image
 
 # ' ' transparent (the rounded corners), '.' black, 'W' white, other letters block colours.
 SMALL = """
@@ -94,53 +93,26 @@ def grid(design):
     return rows
 
 
-def png(pixels, side):
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    raw = b"".join(b"\x00" + bytes(pixels[y * side * 4:(y + 1) * side * 4]) for y in range(side))
-    header = struct.pack(">IIBBBBB", side, side, 8, 6, 0, 0, 0)  # 8-bit RGBA
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9))
-            + chunk(b"IEND", b""))
-
-
 def render(design, side):
     rows = grid(design)
-    scale = side // len(rows)
-    if scale * len(rows) != side:
+    if side % len(rows):
         raise ValueError(f"{side} is not a whole multiple of {len(rows)}")
-    pixels = bytearray()
-    for y in range(side):
-        for x in range(side):
-            pixels.extend(COLOURS[rows[y // scale][x // scale]])
-    return png(pixels, side)
-
-
-def ico(pictures):
-    """A Windows icon of PNG images: a 6-byte header, a 16-byte entry per image, the PNGs."""
-    header = struct.pack("<HHH", 0, 1, len(pictures))  # reserved, type 1 (icon), count
-    entries = b""
-    offset = len(header) + 16 * len(pictures)
-    for side, picture in pictures:
-        # Width and height are one byte each, where 0 stands for 256; no palette, 1 plane, 32 bpp.
-        entries += struct.pack("<BBBBHHII", side % 256, side % 256, 0, 0, 1, 32, len(picture),
-                               offset)
-        offset += len(picture)
-    return header + entries + b"".join(picture for _, picture in pictures)
+    picture = Image.new("RGBA", (len(rows), len(rows)))
+    picture.putdata([COLOURS[cell] for row in rows for cell in row])
+    return picture.resize((side, side), Image.Resampling.NEAREST)
 
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "icons")
     os.makedirs(out, exist_ok=True)
-    pictures = [(side, render(design, side)) for side, design in SIZES.items()]
-    web = [(side, render(design, side)) for side, design in WEB_SIZES.items()]
-    for side, picture in pictures + web:
-        with open(os.path.join(out, f"norbatika-{side}.png"), "wb") as icon:
-            icon.write(picture)
-    with open(os.path.join(out, "norbatika.ico"), "wb") as icon:
-        icon.write(ico(pictures))
+    pictures = {side: render(design, side) for side, design in {**SIZES, **WEB_SIZES}.items()}
+    for side, picture in pictures.items():
+        picture.save(os.path.join(out, f"norbatika-{side}.png"))
+    # Pillow stores each size in the icon as a PNG, the same bytes as the file of that size.
+    largest = max(SIZES)
+    pictures[largest].save(os.path.join(out, "norbatika.ico"), sizes=[(s, s) for s in SIZES],
+                           append_images=[pictures[side] for side in SIZES if side != largest])
 
 
 if __name__ == "__main__":
