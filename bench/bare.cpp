@@ -30,7 +30,7 @@ void drawLine(SDL_Renderer* renderer, TTF_Font* font, const std::string& text, i
 // The game's wall: each block sets its colour as often as the game's colour rule does.
 void drawWall(SDL_Renderer* renderer)
 {
-    constexpr Uint8 palette[6][3] = {{230, 60, 60},  {60, 200, 90}, {70, 110, 240},
+    constexpr Uint8 palette[6][3] = {{230, 60, 60},  {60, 200, 90},  {70, 110, 240},
                                      {240, 200, 50}, {190, 80, 220}, {60, 210, 220}};
     for (int i = 0; i < 35; ++i) {
         for (int colour = 1; colour <= 6; ++colour) {
