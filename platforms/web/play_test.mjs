@@ -160,7 +160,8 @@ async function fits(tab, name) {
                        `${g.viewWidth} x ${g.viewHeight} viewport at ratio ${g.ratio}` };
 }
 
-// CPU seconds used so far by a process and its descendants: here, the browser's processes.
+// CPU seconds used so far by a process and its descendants, ended ones included (they count in
+// their parents' children's time): here, the browser's processes.
 function cpuSeconds(rootPid) {
   const parents = new Map();
   const ticks = new Map();
@@ -169,7 +170,7 @@ function cpuSeconds(rootPid) {
       const stat = readFileSync(`/proc/${entry}/stat`, 'utf8');
       const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
       parents.set(Number(entry), Number(fields[1]));
-      ticks.set(Number(entry), Number(fields[11]) + Number(fields[12]));
+      ticks.set(Number(entry), fields.slice(11, 15).reduce((sum, field) => sum + Number(field), 0));
     } catch {
       // gone meanwhile
     }
@@ -375,12 +376,13 @@ async function timed(tab, server) {
 }
 
 const runs = { game: [], bare: [] };
-// What the runs of a program give: the frame periods pooled, the middle CPU and start.
-function figures(of) {
+// What the runs of a program give: the frame periods pooled, the middle CPU and start, and the
+// bytes of the cold load that warmed the browser up.
+function figures(of, cold) {
   const periods = of.flatMap((run) => run.periods);
   return { median: quantile(periods, 0.5), p95: quantile(periods, 0.95),
            iqm: middleMean(periods), cpu: quantile(of.map((run) => run.cpu), 0.5),
-           first: quantile(of.map((run) => run.toFirst), 0.5), bytes: of[0].bytes };
+           first: quantile(of.map((run) => run.toFirst), 0.5), bytes: cold.bytes };
 }
 function table(mine, yardstick, ratio) {
   const rows = [['frame period, median (ms)', 'median'], ['frame period, p95 (ms)', 'p95'],
@@ -403,29 +405,36 @@ function table(mine, yardstick, ratio) {
 
 test('the game keeps the bare loop\'s pace and CPU, and the desktop\'s pace', async () => {
   const tab = await browser.open({});
-  for (let round = 0; round < 5; round += 1) {
+  // The first pair loads cold and warms the browser up; the pairs after it are timed, each
+  // program first in turn. The browser's own chores (its timers, its collector) land on whichever
+  // run they meet, so each run is set against its neighbour and the middle ratio counts.
+  const cold = { game: await timed(tab, game), bare: await timed(tab, bare) };
+  for (let round = 0; round < 8; round += 1) {
     for (const name of round % 2 ? ['bare', 'game'] : ['game', 'bare']) {
       runs[name].push(await timed(tab, name === 'game' ? game : bare));
     }
   }
   await tab.close();
-  // Each run is set against its neighbour in time, and the middle ratio counts.
   const ratio = Object.fromEntries([['iqm', 'period'], ['cpu', 'cpu']].map(([key, field]) => [
     key, quantile(runs.game.map((run, i) => run[field] / runs.bare[i][field]), 0.5)]));
-  const [mine, yardstick] = [figures(runs.game), figures(runs.bare)];
+  const [mine, yardstick] = [figures(runs.game, cold.game), figures(runs.bare, cold.bare)];
   console.log(table(mine, yardstick, ratio).replace(/^/gm, '# '));
   for (const [key, what] of [['iqm', 'frame period'], ['cpu', 'CPU per frame']]) {
     assert.ok(ratio[key] <= 1.05,
               `the game's ${what} is ${ratio[key].toFixed(3)} times the bare loop's`);
   }
   if (!linux) return;
-  // Where the engine runs the bare loop at the desktop's pace, the game keeps that pace too.
+  // Linux draws in software under Xvfb, within its frames, where the browsers hand the drawing
+  // on: frames shorter than Linux's are no fault. Where the engine runs the bare loop at the
+  // desktop's pace, the game keeps it too; and in no engine is it much slower than the desktop.
   const [off, bareOff] = [mine.iqm / linux.iqm - 1, yardstick.iqm / linux.iqm - 1];
   const percent = (value) => `${(100 * value).toFixed(1)} %`;
+  console.log(`# against Linux: the game's frames ${percent(off)}, the bare loop's ` +
+              percent(bareOff));
   if (bareOff > 0.05) {
-    console.log(`# ${browser.version} cannot keep the pace here: the bare loop's frames are ` +
-                `${percent(bareOff)} longer than Linux's, the game's ${percent(off)}`);
-    return;
+    console.log(`# ${browser.version} cannot keep the desktop's pace here, bare loop and all`);
+  } else {
+    assert.ok(off <= 0.05, `the game's frames are ${percent(off)} longer than Linux's`);
   }
-  assert.ok(Math.abs(off) <= 0.05, `the game's frames are ${percent(off)} off Linux's`);
+  assert.ok(off <= 0.1, `the game's frames are ${percent(off)} longer than Linux's`);
 });

@@ -20,7 +20,7 @@ du -cb "$site"/* | awk '{printf "%s %s bytes\n", $2, $1}'
 
 if [[ -n ${NORBATIKA_LINUX_GAME:-} && -n ${NORBATIKA_DRIVER:-} ]]; then
     NORBATIKA_LINUX=$(scripts/with-xvfb.sh "$python" bench/compare.py \
-        --game "$NORBATIKA_LINUX_GAME" --driver "$NORBATIKA_DRIVER" --seconds 10)
+        --game "$NORBATIKA_LINUX_GAME" --driver "$NORBATIKA_DRIVER" --seconds 20)
     export NORBATIKA_LINUX
 fi
 

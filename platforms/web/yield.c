@@ -1,8 +1,12 @@
-// SDL gives the browser control at every present and every wait, through emscripten_sleep. A zero
-// sleep would be a zero timeout, which browsers stretch to 4 ms once timeouts nest, lengthening
-// every frame; a message to ourselves comes back at once. The linker hands SDL's calls to the
-// wrapper here (--wrap), which waits through Emscripten's documented EM_ASYNC_JS.
+// SDL gives the browser control at every present and every wait, through emscripten_sleep; the
+// linker hands those calls to the wrapper here (--wrap). The browser needs control once a frame,
+// to take input and show the picture, and the game's own wait gives it that: a second yield at
+// the present would only add the browser's turn to every frame. A frame with no wait (one that
+// ran long) still yields at its present, through a message, which comes back at once where a zero
+// timeout would be stretched to 4 ms. The waits are Emscripten's documented EM_ASYNC_JS.
 #include <emscripten.h>
+
+#include <stdbool.h>
 
 EM_ASYNC_JS(void, yieldToBrowser, (unsigned milliseconds), {
     await new Promise((resume) => {
@@ -22,5 +26,9 @@ EM_ASYNC_JS(void, yieldToBrowser, (unsigned milliseconds), {
 void __wrap_emscripten_sleep(unsigned milliseconds);
 void __wrap_emscripten_sleep(unsigned milliseconds)
 {
-    yieldToBrowser(milliseconds);
+    static bool waitedThisFrame = false;
+    if (milliseconds > 0 || !waitedThisFrame) {
+        yieldToBrowser(milliseconds);
+    }
+    waitedThisFrame = milliseconds > 0;
 }
