@@ -48,10 +48,11 @@ const browser = await launch({ profile: join(env.NORBATIKA_WORK, 'profile') });
 
 // ---- Looking at the page ----
 
-// Waits until the page has drawn `count` frames more.
+// Waits until the page has drawn `count` frames more, and gives the count of frames by then.
 async function framesPass(tab, count) {
   const until = count + await tab.evaluate(() => seen.frames.length);
-  await within(10, `${count} frames`, () => tab.evaluate((n) => seen.frames.length >= n, until));
+  return within(5 + count / 10, `${count} frames`, () => tab.evaluate(
+    (n) => seen.frames.length >= n && seen.frames.length, until));
 }
 
 const state = (tab) => tab.evaluate(() => document.body.dataset.state);
@@ -99,9 +100,7 @@ async function readPicture(tab) {
   return ppm;
 }
 async function picture(tab) {
-  await tab.evaluate(() => {
-    Object.assign(seen, { picture: null, want: true });
-  });
+  await tab.evaluate(() => { Object.assign(seen, { picture: null, want: true }); });
   return readPicture(tab);
 }
 function check(ppm, ...options) {
@@ -169,25 +168,19 @@ async function fits(tab, name) {
 // CPU seconds used so far by a process and its descendants, ended ones included (they count in
 // their parents' children's time): here, the browser's processes.
 function cpuSeconds(rootPid) {
-  const parents = new Map();
-  const ticks = new Map();
+  const processes = new Map();  // pid: [parent, ticks]
   for (const entry of readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
     try {
       const stat = readFileSync(`/proc/${entry}/stat`, 'utf8');
-      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-      parents.set(Number(entry), Number(fields[1]));
-      ticks.set(Number(entry), fields.slice(11, 15).reduce((sum, field) => sum + Number(field), 0));
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ').map(Number);
+      processes.set(Number(entry), [fields[1], fields[11] + fields[12] + fields[13] + fields[14]]);
     } catch {
       // gone meanwhile
     }
   }
-  let total = 0;
-  for (const [pid, used] of ticks) {
-    let up = pid;
-    while (up > 1 && up !== rootPid) up = parents.get(up) ?? 0;
-    if (up === rootPid) total += used;
-  }
-  return total / Number(execFileSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }));
+  const inTree = (pid) => pid === rootPid || (pid > 1 && inTree(processes.get(pid)?.[0] ?? 0));
+  const ticks = [...processes].reduce((sum, [pid, [, used]]) => sum + (inTree(pid) ? used : 0), 0);
+  return ticks / Number(execFileSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }));
 }
 
 // ---- The scenarios ----
@@ -234,8 +227,7 @@ test('a held Right key moves the paddle', async () => {
 test('Q ends the run, the picture stays, and "Play again" gives a fresh game', async () => {
   await quit(laptop);
   assert.equal(await laptop.evaluate(() => document.body.dataset.exitStatus), '0');
-  const last = join(env.NORBATIKA_WORK, 'last.png');
-  const later = join(env.NORBATIKA_WORK, 'later.png');
+  const [last, later] = ['last', 'later'].map((name) => join(env.NORBATIKA_WORK, `${name}.png`));
   await laptop.screenshot(last);
   await laptop.evaluate(() => new Promise((done) => {  // thirty of the page's own frames later
     let count = 0;
@@ -369,11 +361,9 @@ async function timed(tab, server) {
   await tab.goto(`${server.url}?measure`);
   await reach(tab, 'ready');
   await press(tab, 'Enter');
-  await within(10, 'frames', () => tab.evaluate(() => seen.frames.length >= 30));
-  const from = await tab.evaluate(() => seen.frames.length);
+  const from = await framesPass(tab, 30);
   const cpuFrom = cpuSeconds(browser.pid);
-  await within(30, `${timedFrames} frames`, () => tab.evaluate(
-    (until) => seen.frames.length >= until, from + timedFrames));
+  await framesPass(tab, timedFrames);
   const cpu = cpuSeconds(browser.pid) - cpuFrom;
   const run = await tab.evaluate((start, count) => ({
     frames: seen.frames.slice(start, start + count + 1), counted: seen.frames.length - start,

@@ -19,7 +19,7 @@ const types = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript',
 export async function serve(site, program = join(site, 'norbatika.js')) {
   const files = { 'probe.js': join(here, 'probe.js'), 'norbatika.js': program,
                   'norbatika.wasm': program.replace(/\.js$/, '.wasm') };
-  const state = { up: true, bytes: 0, plainBytes: 0, requests: 0, problems: [] };
+  const state = { up: true, bytes: 0, requests: 0, problems: [] };
   const body = (name, gzip) => {
     const path = files[name] ?? join(site, name);
     let bytes = readFileSync(gzip ? `${path}.gz` : path);
@@ -56,7 +56,6 @@ export async function serve(site, program = join(site, 'norbatika.js')) {
       return;
     }
     state.bytes += bytes.length;
-    state.plainBytes += gzip ? body(name, false).length : bytes.length;
     response.writeHead(200, { ...headers, 'Content-Length': bytes.length }).end(bytes);
   });
   await new Promise((ready) => server.listen(0, '127.0.0.1', ready));

@@ -67,11 +67,7 @@ export async function launch() {
     },
     async close() {
       await last?.close().catch(() => {});
-      try {
-        process.kill(-driver.pid, 'SIGKILL');
-      } catch {
-        // already gone
-      }
+      try { process.kill(-driver.pid, 'SIGKILL'); } catch { /* the group has ended */ }
     },
   };
 }
