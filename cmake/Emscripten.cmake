@@ -22,7 +22,7 @@ target_link_libraries(SDL2_ttf::SDL2_ttf INTERFACE "${web_lib}/libSDL2_ttf.a"
 # The game's blocking loop and its SDL_Delay run unchanged: Asyncify lets them yield to the page.
 # The tracks live in the program's memory, so it may grow. The program is a factory the page calls
 # for each run, so "Play again" gets a fresh instance; the page hands it the audio context it
-# opened on the player's key. yield.c makes SDL's yield at each present immediate. SDL's audio
+# opened on the player's key. yield.c gives the browser one turn a frame. SDL's audio
 # calls two JavaScript helpers; they are named in a file, since CMake mangles the `$` of their
 # names on a command line.
 set(web_functions "${CMAKE_CURRENT_BINARY_DIR}/web-functions.txt")
