@@ -425,12 +425,13 @@ test('the game keeps the bare loop\'s pace and CPU, and the desktop\'s pace', as
   if (!linux) return;
   // Linux draws in software under Xvfb, within its frames, where the browsers hand the drawing
   // on: frames shorter than Linux's are no fault. Where the engine runs the bare loop at the
-  // desktop's pace, the game keeps it too; and in no engine is it much slower than the desktop.
+  // desktop's pace (within 4 %, a margin under the game's 5 % for the bare loop's own spread),
+  // the game keeps it too; and in no engine is it much slower than the desktop.
   const [off, bareOff] = [mine.iqm / linux.iqm - 1, yardstick.iqm / linux.iqm - 1];
   const percent = (value) => `${(100 * value).toFixed(1)} %`;
   console.log(`# against Linux: the game's frames ${percent(off)}, the bare loop's ` +
               percent(bareOff));
-  if (bareOff > 0.05) {
+  if (bareOff > 0.04) {
     console.log(`# ${browser.version} cannot keep the desktop's pace here, bare loop and all`);
   } else {
     assert.ok(off <= 0.05, `the game's frames are ${percent(off)} longer than Linux's`);
