@@ -26,7 +26,7 @@ Score format (one directive per line; a line starting with "#" is a comment):
                                     R root, 3 third, 5 fifth, 7 seventh, 8 octave, . hold, - rest;
                                     the bass takes the octave of each root nearest the last one
     drums: K..hS..h K.h.S.hh | ...  16 steps a bar: K kick, S snare, r snare roll, h hat, o open
-                                    hat, C crash, . rest;
+                                    hat, C crash on a kick, . rest;
                                     the line repeats to fill the section
   play A A B A                      the order of the sections; the piece loops to its start
 
@@ -365,10 +365,13 @@ def drum(kind, rng, step_samples):
             stroke = snare(rng) * (0.35 + 0.12 * i)
             hits[i * half:i * half + len(stroke)] += stroke
         return hits
-    if kind == "C":  # a crash: a long wash of high noise that marks a section's start
+    if kind == "C":  # a crash on the kick: a long wash of high noise marking a section's start
         n = int(1.6 * RATE)
         t = np.arange(n) / RATE
-        return 0.55 * band_noise(n, 3000, 11000, rng) * np.exp(-t / 0.45) * np.clip(t / 0.001, 0, 1)
+        wash = 0.55 * band_noise(n, 3000, 11000, rng) * np.exp(-t / 0.45) * np.clip(t / 0.001, 0, 1)
+        kick = drum("K", rng, step_samples)
+        wash[:len(kick)] += kick
+        return wash
     if kind in "ho":
         length = 0.22 if kind == "o" else 0.05
         n = int(length * RATE)
