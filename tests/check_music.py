@@ -25,6 +25,9 @@ start. Then, from the scores (tools/music/scores) and the synthesizer that rende
   two semitones; at least 35 %. Passing/neighbour: the share of its notes outside the chord
   sounding under them (the triad, with the seventh where the chord names one) and reached or
   left by such a step; at least 15 %.
+- hook back: the best share of the lead's opening two bars, as (onset, interval to the next
+  note) pairs, that a later two-bar window holds: at least 50 %, and under 100 %, since the hook
+  comes back varied.
 - nothing shared: no two tracks share a 4-bar chord progression (roots up to transposition,
   chords as major, minor, diminished or suspended), an 8-note run of any written voice up to
   transposition, or a bass or arpeggio pattern. The loop wraps for all of these.
@@ -269,6 +272,20 @@ def lead_figures(score, voice="lead"):
     return 100.0 * np.mean(steps), 100.0 * np.mean(foreign)
 
 
+def hook_return(score, bars=2):
+    """How much of the lead's opening two bars comes back later, varied: the best share of its
+    (onset in the window, interval to the next note) pairs that a later two-bar window holds."""
+    notes = [(step, event[3]) for step, _, event in synth.events(score) if event[0] == "lead"]
+
+    def shape(start):
+        run = [(step - start, note) for step, note in notes if start <= step < start + 16 * bars]
+        return {(a[0], b[1] - a[1]) for a, b in zip(run, run[1:])}
+
+    hook = shape(0)
+    later = range(bars, loop_bars(score) - bars + 1)
+    return 100.0 * max(len(hook & shape(16 * bar)) / len(hook) for bar in later)
+
+
 def section_spans(score, audio, name):
     """The track's samples over every playing of one section."""
     spans, step = [], 0
@@ -348,7 +365,7 @@ def check_pcm(path):
 
 
 TARGETS = dict(unique=48, new_seconds=90.0, swing_db=4.0, lra=5.0, centroid=900.0,
-               side=-14.0, steps=35.0, passing=15.0)
+               side=-14.0, steps=35.0, passing=15.0, hook=50.0)
 MAX_BYTES = 7_000_000
 
 
@@ -365,6 +382,7 @@ def measure(level, asset_dir, work, problems):
     row["centroid"] = spectral_centroid(audio, synth.RATE)
     row["side"] = side_minus_mid_db(audio)
     row["steps"], row["passing"] = lead_figures(score)
+    row["hook"] = hook_return(score)
     return row, score
 
 
@@ -383,9 +401,12 @@ def judge(name, row, score, problems):
                       ("swing_db", "dB from the quietest 8 s to the loudest"),
                       ("lra", "LU of loudness range"), ("centroid", "Hz of spectral centroid"),
                       ("side", "dB of side against mid"), ("steps", "% of lead steps"),
-                      ("passing", "% of passing or neighbour tones in the lead")):
+                      ("passing", "% of passing or neighbour tones in the lead"),
+                      ("hook", "% of the hook coming back")):
         if not row[key] >= TARGETS[key]:
             problems.append(f"{name}: {row[key]:.1f} {what}, under {TARGETS[key]}")
+    if row["hook"] >= 100.0:
+        problems.append(f"{name}: the hook comes back unchanged")
 
 
 def print_table(rows):
@@ -394,14 +415,14 @@ def print_table(rows):
           f"≥{t['unique']} | new s ≥{t['new_seconds']:.0f} | B-A dB | loud-quiet 8 s dB "
           f"≥{t['swing_db']:.0f} | LRA LU ≥{t['lra']:.0f} | centroid Hz ≥{t['centroid']:.0f} | "
           f"side-mid dB ≥{t['side']:.0f} | lead steps % ≥{t['steps']:.0f} | "
-          f"passing/neighbour % ≥{t['passing']:.0f} |")
-    print("|---" * 17 + "|")
+          f"passing/neighbour % ≥{t['passing']:.0f} | hook back % {t['hook']:.0f}-99 |")
+    print("|---" * 18 + "|")
     for level, row in enumerate(rows, 1):
         print(f"| {level}.ogg | {row['seconds']:.2f} s | {row['size']} | {row['peak']:.2f} | "
               f"{row['rms']:.2f} | {row['dc']:.5f} | {row['hats']:.1f} | {row['unique']} | "
               f"{row['new_seconds']:.1f} | {row['b_over_a']:+.2f} | {row['swing_db']:.1f} | "
               f"{row['lra']:.1f} | {row['centroid']:.0f} | {row['side']:.1f} | "
-              f"{row['steps']:.0f} | {row['passing']:.0f} |")
+              f"{row['steps']:.0f} | {row['passing']:.0f} | {row['hook']:.0f} |")
 
 
 def main():
