@@ -1,19 +1,34 @@
 #!/usr/bin/env python3
 """Checks the game's seven music tracks: complete Ogg Vorbis files with one stereo 48000 Hz
-stream and no loop-point comments, 60 to 180 seconds each and at most 8 MB together, clean
+stream and no loop-point comments, 60 to 180 seconds each and at most 7 MB together, clean
 (peak at or below -1 dBFS, nothing clipped, |DC| under 0.001), even (loudness within 2 dB of
 each other), never silent for more than a second, and seamless when the end runs back into the
 start. Then, from the scores (tools/music/scores) and the synthesizer that rendered them:
 
 - alias: one held D7 on a 12.5 % pulse from the synth's own tone(), against an additive
   reference summed up to 24 kHz. Inharmonic energy (everything further than 8 Hz from a
-  harmonic of the reference) must stay 60 dB under the fundamental.
+  harmonic of the reference) must stay 60 dB under the fundamental; so must that of the same
+  note sweeping its width from 50 to 12.5 % over the note, as the leads do.
 - hats: each score's hats rendered alone through the same chain as the mix, scaled as the mix
   was, against the decoded track over the first 30 ms of every hat hit. The hats' level is the
   median over the hits of hats energy / track energy; it must be above -20 dB.
 - unique bars: the bars of the loop from its start until the first one that sounds exactly
-  like an earlier one (chords, every note, every drum hit); at least 24.
+  like an earlier one (chords, every note, every drum hit); at least 48, and all of the loop's
+  bars, so that the loop point is its only repeat. New s: the same bars in seconds; at least 90.
 - B over A: the track's loudness over its B sections minus that over its A sections; above 0.
+- loud-quiet 8 s: K-weighted loudness (ITU-R BS.1770) of 8 s windows every 0.5 s around the
+  loop, loudest minus quietest; at least 4 dB. LRA: EBU R128 loudness range of 3 s windows every
+  0.1 s around the loop (gated at -70 LUFS, then 20 LU under their power mean; 95th minus 10th
+  percentile); at least 5 LU.
+- centroid: the mix's frequency weighted by its power, over the whole loop; at least 900 Hz.
+- side-mid: the energy of (L-R)/2 against that of (L+R)/2; at least -14 dB.
+- lead steps: the share of the lead's intervals (note to next note, from the score) of one or
+  two semitones; at least 35 %. Passing/neighbour: the share of its notes outside the chord
+  sounding under them (the triad, with the seventh where the chord names one) and reached or
+  left by such a step; at least 15 %.
+- hook back: the best share of the lead's opening two bars, as (onset, interval to the next
+  note) pairs, that a later two-bar window holds: at least 50 %, and under 100 %, since the hook
+  comes back varied.
 - nothing shared: no two tracks share a 4-bar chord progression (roots up to transposition,
   chords as major, minor, diminished or suspended), an 8-note run of any written voice up to
   transposition, or a bass or arpeggio pattern. The loop wraps for all of these.
@@ -138,7 +153,9 @@ def alias_figures(note=98, duty=0.125):
                     (1 - np.cos(2 * np.pi * k * duty)) / k * np.sin(2 * np.pi * k * freq * t)
                     for k in range(1, int(synth.RATE / 2 / freq) + 1))
     naive = np.where((freq * t) % 1.0 < duty, 1.0, -1.0)
-    return inharmonic_db(made, freq), inharmonic_db(reference, freq), inharmonic_db(naive, freq)
+    swept = synth.tone("pulse", freq, n, 0.5, 0.0, 0.3, duty_end=duty)
+    return (inharmonic_db(made, freq), inharmonic_db(reference, freq), inharmonic_db(naive, freq),
+            inharmonic_db(swept, freq))
 
 
 def load_score(level):
@@ -148,13 +165,13 @@ def load_score(level):
 
 def hats_db(score, audio):
     """The median over hat hits of the hats' energy against the track's, in dB (see above)."""
-    mix = synth.render(score)
-    hats = synth.render(score, only="hats") * synth.loudness_gain(mix)
+    mix, hats = synth.render_parts(score)
+    hats = hats * synth.loudness_gain(mix)
     width = int(0.03 * synth.RATE)
     levels = []
     for step, _, event in synth.events(score):
         if event[0] == "drums" and event[2] in "ho":
-            start = synth.samples(score, step)
+            start = synth.start_of(score, step)
             stem = hats[start:start + width]
             track = audio[start:start + width]
             levels.append(10 * np.log10(np.sum(stem ** 2) / max(np.sum(track ** 2), 1e-12)))
@@ -181,6 +198,95 @@ def unique_bars(score):
             return index
         seen.add(bar)
     return len(seen)
+
+
+def loop_bars(score):
+    return sum(synth.bars_of(score, name) for name in score.order)
+
+
+# ITU-R BS.1770's K-weighting at 48 kHz: a high shelf for the head, then a high-pass.
+K_WEIGHTING = (([1.53512485958697, -2.69169618940638, 1.19839281085285],
+                [1.0, -1.69065929318241, 0.73248077421585]),
+               ([1.0, -2.0, 1.0], [1.0, -1.99004745483398, 0.99007225036621]))
+
+
+def k_weighted_power(audio):
+    """The K-weighted power of every sample, summed over both channels. Filtered in the frequency
+    domain over the whole loop, which is circular, as the track plays."""
+    spectrum = np.fft.rfft(audio, axis=0)
+    z = np.exp(-1j * np.pi * np.fft.rfftfreq(len(audio), 0.5))  # z^-1 along the unit circle
+    for b, a in K_WEIGHTING:
+        spectrum *= ((b[0] + b[1] * z + b[2] * z ** 2) / (a[0] + a[1] * z + a[2] * z ** 2))[:, None]
+    return np.sum(np.fft.irfft(spectrum, n=len(audio), axis=0) ** 2, axis=1)
+
+
+def window_loudness(power, rate, seconds, hop_seconds):
+    """Loudness (LUFS) of windows of the given length every hop, around the loop."""
+    width, hop = int(seconds * rate), int(hop_seconds * rate)
+    running = np.concatenate([[0.0], np.cumsum(np.concatenate([power, power[:width]]))])
+    starts = np.arange(0, len(power), hop)
+    mean = (running[starts + width] - running[starts]) / width
+    return -0.691 + 10 * np.log10(np.maximum(mean, 1e-20))
+
+
+def loudness_range(short_term):
+    """EBU R128 loudness range: short-term (3 s) loudness gated at -70 LUFS, then at 20 LU under
+    the power mean of what passed, spread from its 10th to its 95th percentile."""
+    kept = short_term[short_term > -70.0]
+    mean = 10 * np.log10(np.mean(10 ** (kept / 10)))
+    kept = kept[kept > mean - 20.0]
+    return float(np.percentile(kept, 95) - np.percentile(kept, 10))
+
+
+def dynamics(audio, rate):
+    """(loudest minus quietest 8 s in dB, loudness range in LU)."""
+    power = k_weighted_power(audio)
+    eights = window_loudness(power, rate, 8.0, 0.5)
+    return float(eights.max() - eights.min()), loudness_range(window_loudness(power, rate, 3.0, 0.1))
+
+
+def spectral_centroid(audio, rate):
+    """The mix's mean frequency, each weighted by its power."""
+    power = np.sum(np.abs(np.fft.rfft(audio, axis=0)) ** 2, axis=1)
+    return float(np.sum(np.fft.rfftfreq(len(audio), 1.0 / rate) * power) / np.sum(power))
+
+
+def side_minus_mid_db(audio):
+    mid, side = (audio[:, 0] + audio[:, 1]) / 2, (audio[:, 0] - audio[:, 1]) / 2
+    return float(10 * np.log10(np.sum(side ** 2) / np.sum(mid ** 2)))
+
+
+def lead_figures(score, voice="lead"):
+    """(% of the lead's intervals that are steps of one or two semitones, % of its notes that
+    are passing or neighbour tones: outside the chord and reached or left by such a step)."""
+    notes = []
+    for _, section, event in synth.events(score):
+        if event[0] == voice:
+            chords = synth.section_chords(section)
+            names = [name.split("/") for name in section["chords"]]
+            bar = names[min(event[1] // 16, len(names) - 1)]
+            name = bar[0] if event[1] % 16 < 8 or len(bar) == 1 else bar[1]
+            tones = synth.chord_at(chords, event[1])[:4 if "7" in name else 3]
+            notes.append((event[3], event[3] % 12 in {t % 12 for t in tones}))
+    pitches = [note for note, _ in notes]
+    steps = [1 <= abs(b - a) <= 2 for a, b in zip(pitches, pitches[1:])]
+    foreign = [not in_chord and ((i > 0 and steps[i - 1]) or (i < len(steps) and steps[i]))
+               for i, (_, in_chord) in enumerate(notes)]
+    return 100.0 * np.mean(steps), 100.0 * np.mean(foreign)
+
+
+def hook_return(score, bars=2):
+    """How much of the lead's opening two bars comes back later, varied: the best share of its
+    (onset in the window, interval to the next note) pairs that a later two-bar window holds."""
+    notes = [(step, event[3]) for step, _, event in synth.events(score) if event[0] == "lead"]
+
+    def shape(start):
+        run = [(step - start, note) for step, note in notes if start <= step < start + 16 * bars]
+        return {(a[0], b[1] - a[1]) for a, b in zip(run, run[1:])}
+
+    hook = shape(0)
+    later = range(bars, loop_bars(score) - bars + 1)
+    return 100.0 * max(len(hook & shape(16 * bar)) / len(hook) for bar in later)
 
 
 def section_spans(score, audio, name):
@@ -261,6 +367,67 @@ def check_pcm(path):
     return 0 if seconds >= 1 and rms > 300 else 1
 
 
+TARGETS = dict(unique=48, new_seconds=90.0, swing_db=4.0, lra=5.0, centroid=900.0,
+               side=-14.0, steps=35.0, passing=15.0, hook=50.0)
+MAX_BYTES = 7_000_000
+
+
+def measure(level, asset_dir, work, problems):
+    """One track's row: the file's own figures, then the music's."""
+    row, audio = check_track(os.path.join(asset_dir, f"{level}.ogg"), work, problems)
+    score = load_score(level)
+    row["hats"] = hats_db(score, audio)
+    row["unique"] = unique_bars(score)
+    row["bars"] = loop_bars(score)
+    row["new_seconds"] = synth.samples(score, 16 * row["unique"]) / synth.RATE
+    row["b_over_a"] = b_over_a_db(score, audio)
+    row["swing_db"], row["lra"] = dynamics(audio, synth.RATE)
+    row["centroid"] = spectral_centroid(audio, synth.RATE)
+    row["side"] = side_minus_mid_db(audio)
+    row["steps"], row["passing"] = lead_figures(score)
+    row["hook"] = hook_return(score)
+    return row, score
+
+
+def judge(name, row, score, problems):
+    """Every per-track target, each failing on its own."""
+    if not row["hats"] > -20.0:
+        problems.append(f"{name}: hats at {row['hats']:.1f} dB under the track")
+    if row["unique"] < row["bars"]:
+        problems.append(f"{name}: the loop repeats a bar after {row['unique']} of its "
+                        f"{row['bars']} bars, before its loop point")
+    if not row["b_over_a"] > 0:
+        problems.append(f"{name}: B is no louder than A ({row['b_over_a']:.2f} dB)")
+    if score.order and score.order[0] == score.order[-1]:
+        problems.append(f"{name}: section {score.order[0]} plays twice at the loop point")
+    for key, what in (("unique", "bars before a repeat"), ("new_seconds", "seconds before a repeat"),
+                      ("swing_db", "dB from the quietest 8 s to the loudest"),
+                      ("lra", "LU of loudness range"), ("centroid", "Hz of spectral centroid"),
+                      ("side", "dB of side against mid"), ("steps", "% of lead steps"),
+                      ("passing", "% of passing or neighbour tones in the lead"),
+                      ("hook", "% of the hook coming back")):
+        if not row[key] >= TARGETS[key]:
+            problems.append(f"{name}: {row[key]:.1f} {what}, under {TARGETS[key]}")
+    if row["hook"] >= 100.0:
+        problems.append(f"{name}: the hook comes back unchanged")
+
+
+def print_table(rows):
+    t = TARGETS
+    print("| track | length | bytes | peak dBFS | RMS dBFS | DC | hats dB | unique bars "
+          f"≥{t['unique']} | new s ≥{t['new_seconds']:.0f} | B-A dB | loud-quiet 8 s dB "
+          f"≥{t['swing_db']:.0f} | LRA LU ≥{t['lra']:.0f} | centroid Hz ≥{t['centroid']:.0f} | "
+          f"side-mid dB ≥{t['side']:.0f} | lead steps % ≥{t['steps']:.0f} | "
+          f"passing/neighbour % ≥{t['passing']:.0f} | hook back % {t['hook']:.0f}-99 |")
+    print("|---" * 18 + "|")
+    for level, row in enumerate(rows, 1):
+        print(f"| {level}.ogg | {row['seconds']:.2f} s | {row['size']} | {row['peak']:.2f} | "
+              f"{row['rms']:.2f} | {row['dc']:.5f} | {row['hats']:.1f} | {row['unique']} | "
+              f"{row['new_seconds']:.1f} | {row['b_over_a']:+.2f} | {row['swing_db']:.1f} | "
+              f"{row['lra']:.1f} | {row['centroid']:.0f} | {row['side']:.1f} | "
+              f"{row['steps']:.0f} | {row['passing']:.0f} | {row['hook']:.0f} |")
+
+
 def main():
     if sys.argv[1] == "--pcm":
         return check_pcm(sys.argv[2])
@@ -269,41 +436,26 @@ def main():
     rows, scores = [], {}
     with tempfile.TemporaryDirectory() as work:
         for level in range(1, 8):
-            row, audio = check_track(os.path.join(asset_dir, f"{level}.ogg"), work, problems)
-            score = scores[level] = load_score(level)
-            row["hats"] = hats_db(score, audio)
-            row["unique"] = unique_bars(score)
-            row["b_over_a"] = b_over_a_db(score, audio)
-            name = f"{level}.ogg"
-            if not row["hats"] > -20.0:
-                problems.append(f"{name}: hats at {row['hats']:.1f} dB under the track")
-            if row["unique"] < 24:
-                problems.append(f"{name}: the loop repeats a bar after {row['unique']} bars")
-            if not row["b_over_a"] > 0:
-                problems.append(f"{name}: B is no louder than A ({row['b_over_a']:.2f} dB)")
-            if score.order and score.order[0] == score.order[-1]:
-                problems.append(f"{name}: section {score.order[0]} plays twice at the loop point")
+            row, scores[level] = measure(level, asset_dir, work, problems)
+            judge(f"{level}.ogg", row, scores[level], problems)
             rows.append(row)
     check_sharing(scores, problems)
-    made, floor, naive = alias_figures()
+    made, floor, naive, swept = alias_figures()
     if made > -60.0:
         problems.append(f"a held D7 carries inharmonic energy at {made:.1f} dB")
-    print("| track | length | bytes | peak dBFS | RMS dBFS | DC | hats dB | unique bars | B-A dB |")
-    print("|---|---|---|---|---|---|---|---|---|")
-    for level, row in enumerate(rows, 1):
-        print(f"| {level}.ogg | {row['seconds']:.2f} s | {row['size']} | {row['peak']:.2f} | "
-              f"{row['rms']:.2f} | {row['dc']:.5f} | {row['hats']:.1f} | {row['unique']} | "
-              f"{row['b_over_a']:+.2f} |")
+    if swept > -60.0:
+        problems.append(f"a D7 sweeping its width carries inharmonic energy at {swept:.1f} dB")
+    print_table(rows)
     total = sum(row["size"] for row in rows)
-    if total > 8_000_000:
-        problems.append(f"{total} bytes in all, over 8 MB")
+    if total > MAX_BYTES:
+        problems.append(f"{total} bytes in all, over {MAX_BYTES}")
     loudness = [row["rms"] for row in rows]
     spread = max(loudness) - min(loudness)
     if spread > 4.0:  # every track within 2 dB of the middle
         problems.append(f"loudness spreads over {spread:.2f} dB")
-    print(f"all seven: {total} bytes, loudness spread {spread:.2f} dB")
+    print(f"all seven: {total} bytes (at most {MAX_BYTES}), loudness spread {spread:.2f} dB")
     print(f"held D7, 12.5 % pulse, inharmonic energy: synth {made:.1f} dB, additive reference "
-          f"{floor:.1f} dB, naive pulse {naive:.1f} dB")
+          f"{floor:.1f} dB, naive pulse {naive:.1f} dB; sweeping from 50 to 12.5 % {swept:.1f} dB")
     for problem in problems:
         print("FAIL:", problem)
     return 1 if problems else 0

@@ -17,6 +17,11 @@ sys.path.insert(0, HERE)
 import synth  # noqa: E402
 
 
+# Vorbis quality 1.5 (about 79 kb/s here) keeps the seven longer loops under 7 MB together;
+# tools/music/README.md says what it costs against quality 2.
+QUALITY = "1.5"
+
+
 def make(level, work):
     score_path = os.path.join(HERE, "scores", f"{level}.score")
     wav = os.path.join(work, f"{level}.wav")
@@ -24,7 +29,7 @@ def make(level, work):
     with open(score_path, encoding="utf-8") as source:
         seconds = synth.write_wav(wav, synth.render(synth.Score(source.read())))
     # A fixed stream serial number: oggenc would otherwise pick a random one.
-    subprocess.run(["oggenc", "--quiet", "--quality", "2", "--serial", str(level),
+    subprocess.run(["oggenc", "--quiet", "--quality", QUALITY, "--serial", str(level),
                     "--title", f"ノルバティカ level {level}", "--output", ogg, wav], check=True)
     picture = os.path.join(ROOT, "docs", "music", f"{level}.png")
     os.makedirs(os.path.dirname(picture), exist_ok=True)
