@@ -419,7 +419,7 @@ def print_table(rows):
           f"≥{t['swing_db']:.0f} | LRA LU ≥{t['lra']:.0f} | centroid Hz ≥{t['centroid']:.0f} | "
           f"side-mid dB ≥{t['side']:.0f} | lead steps % ≥{t['steps']:.0f} | "
           f"passing/neighbour % ≥{t['passing']:.0f} | hook back % {t['hook']:.0f}-99 |")
-    print("|---" * 18 + "|")
+    print("|---" * 17 + "|")
     for level, row in enumerate(rows, 1):
         print(f"| {level}.ogg | {row['seconds']:.2f} s | {row['size']} | {row['peak']:.2f} | "
               f"{row['rms']:.2f} | {row['dc']:.5f} | {row['hats']:.1f} | {row['unique']} | "
