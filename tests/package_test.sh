@@ -28,7 +28,9 @@ if [[ $deb == --from ]]; then
 fi
 [[ -f $deb ]] || { echo "FAIL: no package $deb"; exit 1; }
 echo "package: $(basename "$deb")"
-lintian --info --display-info --pedantic "$deb" >"$scratch/lintian" 2>"$scratch/lintian.log" ||
+# The program embeds compressed tracks, whose bytes spell words by chance.
+lintian --info --display-info --pedantic --suppress-tags spelling-error-in-binary "$deb" \
+    >"$scratch/lintian" 2>"$scratch/lintian.log" ||
     fail "lintian: $(cat "$scratch/lintian" "$scratch/lintian.log")"
 [[ ! -s "$scratch/lintian" ]] || fail "lintian says: $(cat "$scratch/lintian")"
 dpkg-deb -x "$deb" "$scratch/root"
