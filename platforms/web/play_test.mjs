@@ -213,14 +213,14 @@ test('the first key starts level 1\'s serve, and its music', async () => {
   assert.ok(firstRun.toFirst <= 1000, `the first frame came ${firstRun.toFirst} ms after the key`);
   const fit = await fits(laptop, 'a 1280 x 800 window');
   assert.ok(!fit.pad, 'touch buttons on a laptop');
-  console.log(`# ${firstRun.serve} ${firstRun.toFirst.toFixed(0)} ms after the key, music ` +
+  console.log(`${firstRun.serve} ${firstRun.toFirst.toFixed(0)} ms after the key, music ` +
               `${firstRun.heard}; ${fit.text}`);
   await keep(laptop, 'web-1280x800');
 });
 
 test('a held Right key moves the paddle', async () => {
   await laptop.key('down', 'ArrowRight');
-  console.log(`# ${await shows(laptop, 'the paddle moved right', '--paddle-right-of', '278')}`);
+  console.log(`${await shows(laptop, 'the paddle moved right', '--paddle-right-of', '278')}`);
   await laptop.key('up', 'ArrowRight');
 });
 
@@ -265,7 +265,7 @@ test('with the network off, a reload reaches the start screen and plays', async 
   await quit(laptop);
   await clean(laptop, 'offline');
   await laptop.close();
-  console.log(`# ${kept}; offline: ${offline.serve}, music ${offline.heard}`);
+  console.log(`${kept}; offline: ${offline.serve}, music ${offline.heard}`);
 });
 
 test(engine.touch ? 'on a 360 x 640 touch screen the play area fits, and holding ▶ holds Right'
@@ -281,7 +281,7 @@ test(engine.touch ? 'on a 360 x 640 touch screen the play area fits, and holding
     return phone.touch('up');
   });
   const fit = await fits(phone, 'a narrow screen');
-  console.log(`# ${fit.text}`);
+  console.log(`${fit.text}`);
   await keep(phone, 'web-360x640');
   assert.equal(fit.pad, !!engine.touch, 'touch buttons shown where touch is the input');
   if (engine.touch) {
@@ -301,7 +301,7 @@ test(engine.touch ? 'on a 360 x 640 touch screen the play area fits, and holding
       const [moved, still] = [held - from, (await x()) === held];
       return moved >= 27 && held < 620 - 155 && still && `${from} to ${held}, and stays`;
     });
-    console.log(`# holding ▶ for 4 frames: paddle x ${moves}`);
+    console.log(`holding ▶ for 4 frames: paddle x ${moves}`);
   }
   await clean(phone, 'on the narrow screen');
   await phone.close();
@@ -314,7 +314,7 @@ test('a 3840 x 2160 screen shows whole game pixels', { skip: !engine.touch }, as
   await firstFrame(screen, () => press(screen, 'Enter'));
   const fit = await fits(screen, 'a 3840 x 2160 screen');
   assert.equal(fit.width, 620, 'two device pixels a game pixel');
-  console.log(`# ${fit.text}`);
+  console.log(`${fit.text}`);
   await keep(screen, 'web-3840x2160');
   await clean(screen, 'on the 4K screen');
   await screen.close();
@@ -418,7 +418,7 @@ test('the game keeps the bare loop\'s pace and CPU, and the desktop\'s pace', as
   const ratio = Object.fromEntries([['iqm', 'period'], ['cpu', 'cpu']].map(([key, field]) => [
     key, quantile(runs.game.map((run, i) => run[field] / runs.bare[i][field]), 0.5)]));
   const [mine, yardstick] = [figures(runs.game, cold.game), figures(runs.bare, cold.bare)];
-  console.log(table(mine, yardstick, ratio).replace(/^/gm, '# '));
+  console.log(table(mine, yardstick, ratio));
   for (const [key, what] of [['iqm', 'frame period'], ['cpu', 'CPU per frame']]) {
     assert.ok(ratio[key] <= 1.05,
               `the game's ${what} is ${ratio[key].toFixed(3)} times the bare loop's`);
@@ -430,10 +430,10 @@ test('the game keeps the bare loop\'s pace and CPU, and the desktop\'s pace', as
   // the game keeps it too; and in no engine is it much slower than the desktop.
   const [off, bareOff] = [mine.iqm / linux.iqm - 1, yardstick.iqm / linux.iqm - 1];
   const percent = (value) => `${(100 * value).toFixed(1)} %`;
-  console.log(`# against Linux: the game's frames ${percent(off)}, the bare loop's ` +
+  console.log(`against Linux: the game's frames ${percent(off)}, the bare loop's ` +
               percent(bareOff));
   if (bareOff > 0.04) {
-    console.log(`# ${browser.version} cannot keep the desktop's pace here, bare loop and all`);
+    console.log(`${browser.version} cannot keep the desktop's pace here, bare loop and all`);
   } else {
     assert.ok(off <= 0.05, `the game's frames are ${percent(off)} longer than Linux's`);
   }

@@ -45,6 +45,6 @@ export NORBATIKA_ENGINE=$engine NORBATIKA_SITE=$site NORBATIKA_BARE=$root/build/
     NORBATIKA_VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/web/CMakeCache.txt)
 # Firefox and WebKit draw with WebGL only in a real window; 1920 x 1200 holds every size tried.
 NORBATIKA_SCREEN=1920x1200x24 setsid scripts/with-xvfb.sh \
-    node --test --test-reporter=spec --test-timeout=400000 platforms/web/play_test.mjs &
+    node --test --test-timeout=400000 platforms/web/play_test.mjs &
 group=$!
 wait "$group"
