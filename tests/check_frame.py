@@ -1,16 +1,8 @@
 #!/usr/bin/env python3
-"""Checks a picture of the game's window (620 x 720) for the picture the game draws at the start
-of a level: the wall, the paddle, the ball and the status lines.
-
-Usage: check_frame.py SHOT.ppm [--level-one]
-       check_frame.py SHOT.ppm --paddle-right-of X   (checks only the paddle)
-       check_frame.py SHOT.ppm --ball                (only finds the ball and prints "x y")
-       check_frame.py SHOT.ppm --ball-moved-from X,Y (only finds the ball, away from X,Y)
-       check_frame.py --screen LEFT,TOP --within SECONDS --save SHOT.png [CHECK...]
-           (cuts the window at LEFT,TOP out of the X display's screen, as a player sees it,
-            until a picture passes or the time is up, and saves the last one judged)
-Prints the paddle's and the ball's positions; exits 1 with the reasons when something is off.
-"""
+"""Judges a picture of the game's 620 x 720 window, by default as the start of a level: the wall,
+the paddle, the ball and the status lines. Prints the paddle's and the ball's positions; exits 1
+with the reasons when something is off."""
+import argparse
 import sys
 import time
 
@@ -50,17 +42,13 @@ def judge(frame, args):
     if (frame.width, frame.height) != (WIDTH, HEIGHT):
         return "", [f"window is {frame.width} x {frame.height}, not {WIDTH} x {HEIGHT}"]
 
-    if "--ball" in args or "--ball-moved-from" in args:
-        ball = find_ball(frame)
-        if ball is None:
-            return "no ball", ["no 16 x 16 white ball between the wall and the paddle"]
-        if "--ball-moved-from" in args:
-            start = tuple(int(v) for v in args[args.index("--ball-moved-from") + 1].split(","))
-            if ball == start:
-                problems.append(f"the ball stays at {start[0]} {start[1]}")
-        return f"{ball[0]} {ball[1]}", problems
+    if args.ball_moved_from:
+        ball, start = find_ball(frame), find_ball(Frame(Image.open(args.ball_moved_from)))
+        if ball is None or ball == start:
+            problems.append(f"the ball has not moved from {start}: {ball}")
+        return f"ball from {start} to {ball}", problems
 
-    paddle_only = "--paddle-right-of" in args
+    paddle_only = args.paddle_right_of is not None
     # The wall: 35 cells, each one flat colour that is not black, with black gaps between.
     for c in range(0 if paddle_only else 7):
         for r in range(5):
@@ -79,14 +67,11 @@ def judge(frame, args):
         problems.append("no single white paddle on row 682")
     elif frame.colours(paddle_x, 676, len(paddle), 12) != {WHITE}:
         problems.append("paddle is not a white 12-pixel bar at y 676")
-    if "--level-one" in args and len(paddle) != 155:
+    if args.level_one and len(paddle) != 155:
         problems.append(f"paddle is {len(paddle)} wide, not 155")
-    if "--paddle-right-of" in args:
-        limit = int(args[args.index("--paddle-right-of") + 1])
-        if paddle_x is None or paddle_x <= limit:
-            problems.append(f"paddle at {paddle_x}, expected right of {limit}")
-
-    if "--paddle-right-of" in args:
+    if paddle_only:
+        if paddle_x is None or paddle_x <= args.paddle_right_of:
+            problems.append(f"paddle at {paddle_x}, expected right of {args.paddle_right_of}")
         # Play has moved on by then: blocks fall and the score grows, so only the paddle counts.
         return f"paddle x {paddle_x}", problems
 
@@ -110,24 +95,30 @@ def judge(frame, args):
     return f"paddle x {paddle_x}, ball {ball}", problems
 
 
-def option(args, name):
-    return args[args.index(name) + 1]
-
-
 def main():
-    args = sys.argv[1:]
-    if "--screen" in args:
-        left, top = (int(v) for v in option(args, "--screen").split(","))
-        deadline = time.monotonic() + float(option(args, "--within"))
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("shot", nargs="?", help="the picture (PPM, PNG), unless --screen")
+    parser.add_argument("--level-one", action="store_true", help="with level 1's paddle")
+    parser.add_argument("--paddle-right-of", type=int, metavar="X", help="judges the paddle alone")
+    parser.add_argument("--ball-moved-from", metavar="SHOT", help="the ball alone, away from SHOT's")
+    parser.add_argument("--screen", metavar="LEFT,TOP", help="cuts the window at LEFT,TOP out of "
+                        "the X screen, as a player sees it, again until it passes or --within "
+                        "SECONDS are up, and keeps the last one judged as --save SHOT")
+    parser.add_argument("--within", type=float, default=0.0, metavar="SECONDS")
+    parser.add_argument("--save", metavar="SHOT")
+    args = parser.parse_args()
+    if args.screen:
+        left, top = (int(v) for v in args.screen.split(","))
+        deadline = time.monotonic() + args.within
         while True:
             frame = Frame(ImageGrab.grab(bbox=(left, top, left + WIDTH, top + HEIGHT)))
             line, problems = judge(frame, args)
             if not problems or time.monotonic() > deadline:
                 break
             time.sleep(0.05)
-        frame.image.save(option(args, "--save"))
+        frame.image.save(args.save)
     else:
-        line, problems = judge(Frame(Image.open(args[0])), args)
+        line, problems = judge(Frame(Image.open(args.shot)), args)
     print(line)
     for p in problems[:20]:
         print(p)
