@@ -19,9 +19,10 @@ work=$(mktemp -d)
 trap 'WINEPREFIX="$work/prefix" "$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norbatika'
 
-# check_icon FILE LABEL: the icon group holds the game's six pictures, byte for byte.
-check_icon() {
-    local file=$1 label=$2 dir=$work/icon-$2 size
+# check_resources FILE LABEL: the icon group holds the game's six pictures, byte for byte, and a
+# VERSIONINFO gives $version as the file version and the ProductVersion.
+check_resources() {
+    local file=$1 label=$2 dir=$work/$2 size product sig_low sig_high minor major tweak patch
     mkdir "$dir"
     wrestool -x -t 14 "$file" >"$dir/icon.ico" || true  # an empty file when there is none
     [[ -s "$dir/icon.ico" ]] || fail "$label: no icon group"
@@ -30,28 +31,19 @@ check_icon() {
         cmp -s "$dir"/*_"${size}x${size}x32.png" "icons/norbatika-$size.png" ||
             fail "$label: the $size-pixel icon is not the game's"
     done
-}
-
-# check_version FILE LABEL: a VERSIONINFO whose file version and ProductVersion are $version.
-check_version() {
-    local file=$1 label=$2 raw=$work/version-$2.bin sig_low sig_high minor major tweak patch product
-    wrestool -x --raw -t 16 "$file" >"$raw" || true
-    [[ -s "$raw" ]] || fail "$label: no VERSIONINFO"
+    wrestool -x --raw -t 16 "$file" >"$dir/version.bin" || true
+    [[ -s "$dir/version.bin" ]] || fail "$label: no VERSIONINFO"
     # The fixed part follows the 40-byte head: its signature, then the file version as the
     # 16-bit words minor, major, tweak, patch.
-    read -r sig_low sig_high _ _ minor major tweak patch < <(od -An -v -t u2 -j 40 -N 16 "$raw")
+    read -r sig_low sig_high _ _ minor major tweak patch < <(od -An -v -t u2 -j 40 -N 16 \
+        "$dir/version.bin")
     [[ "$sig_high $sig_low" == "65263 1213" ]] || fail "$label: VERSIONINFO without its fixed part"
     [[ "$major.$minor.$patch.$tweak" == "$version.0" ]] ||
         fail "$label: file version $major.$minor.$patch.$tweak, not $version.0"
-    product=$(iconv -c -f UTF-16LE -t UTF-8 "$raw" | tr '\0' '\n' |
+    product=$(iconv -c -f UTF-16LE -t UTF-8 "$dir/version.bin" | tr '\0' '\n' |
         awk 'found && NF { print; exit } /ProductVersion$/ { found = 1 }')
     [[ "$product" == "$version" ]] || fail "$label: ProductVersion '$product', not $version"
-}
-
-check_resources() {  # check_resources FILE LABEL
-    check_icon "$@"
-    check_version "$@"
-    pass "$2: the game's icon at 6 sizes; VERSIONINFO $version.0, ProductVersion $version"
+    pass "$label: the game's icon at 6 sizes; VERSIONINFO $version.0, ProductVersion $version"
 }
 check_resources "$setup" "setup program"
 

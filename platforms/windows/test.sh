@@ -29,12 +29,8 @@ boot_wine
 
 play() {  # runs the game in the background; its status lands in $work/status
     rm -f "$work/status"
-    (
-        cd "$work/game"
-        status=0
-        "$wine" norbatika.exe >"$work/stdout" 2>"$work/stderr" || status=$?
-        echo "$status" >"$work/status"
-    ) &
+    ( cd "$work/game"; status=0; "$wine" norbatika.exe >"$work/stdout" 2>"$work/stderr" ||
+        status=$?; echo "$status" >"$work/status" ) &
 }
 
 # A start-up failure: the same UTF-8 line as on Linux, ended the Windows way (the C runtime's
